@@ -1,0 +1,44 @@
+# Set-up and everyday commands; CMake does the building.
+SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
+PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
+            libbenchmark-dev clang-format
+PRESETS := dev asan core
+
+.PHONY: all deps build run test bench format clean
+
+all: build
+
+# Installs only what is missing, so a ready machine makes no apt-get call.
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	done); \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:" $$missing; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake --preset dev
+	cmake --build --preset dev
+
+run: build
+	./build/dev/app/vantrel
+
+test: deps
+	@set -e; for p in $(PRESETS); do \
+	    echo "== $$p =="; \
+	    cmake --preset $$p >/dev/null; \
+	    cmake --build --preset $$p; \
+	    ctest --preset $$p; \
+	done
+
+bench: build
+	@for b in build/dev/bench/bench_*; do $$b; done
+
+format:
+	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' | xargs -r clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,7 @@
+#include "app/core/ActivityLog.h"
+
+void ActivityLog::LogMessage(std::int32_t level, std::string_view text) {
+    if (level >= m_nReportLevel) {
+        m_view.InsertLineAtTop(text);
+    }
+}

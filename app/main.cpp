@@ -1,0 +1,8 @@
+#include <cstdio>
+
+int main() {
+    std::puts(
+        "Vantrel: the main window is not built yet.\n"
+        "Meanwhile `vantrel-check satellite NAME` checks a line of Vantrel.ini.");
+    return 0;
+}

@@ -1,0 +1,63 @@
+# Compile settings every target links, instead of global flags.
+add_library(vantrel_options INTERFACE)
+target_compile_features(vantrel_options INTERFACE cxx_std_20)
+target_compile_options(vantrel_options INTERFACE
+    -Wall -Wextra -Werror -pedantic-errors
+    -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual
+    -Wformat=2 -Wshadow)
+target_compile_definitions(vantrel_options INTERFACE
+    QT_NO_CAST_FROM_ASCII QT_NO_CONTEXTLESS_CONNECT QT_NO_KEYWORDS)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+
+set_property(GLOBAL PROPERTY VANTREL_CORE_LIBRARIES "")
+
+# A library of the system's logic: it may link Qt Core but never Qt Widgets,
+# so every part of it runs in a test without a display.
+function(vantrel_core_library name)
+    add_library(${name} STATIC ${ARGN})
+    target_link_libraries(${name} PUBLIC vantrel_options)
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    set_property(GLOBAL APPEND PROPERTY VANTREL_CORE_LIBRARIES ${name})
+endfunction()
+
+function(_vantrel_collect_links target out)
+    set(found "")
+    get_target_property(links ${target} LINK_LIBRARIES)
+    get_target_property(iface ${target} INTERFACE_LINK_LIBRARIES)
+    foreach(lib IN LISTS links iface)
+        if(lib AND NOT lib IN_LIST found AND NOT lib MATCHES "^\\$<")
+            list(APPEND found ${lib})
+            if(TARGET ${lib})
+                get_target_property(aliased ${lib} ALIASED_TARGET)
+                if(aliased)
+                    set(lib ${aliased})
+                endif()
+                _vantrel_collect_links(${lib} nested)
+                list(APPEND found ${nested})
+            endif()
+        endif()
+    endforeach()
+    list(REMOVE_DUPLICATES found)
+    set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# Fails the configuration when a core library reaches Qt Widgets or Gui.
+function(vantrel_check_core_links)
+    get_property(cores GLOBAL PROPERTY VANTREL_CORE_LIBRARIES)
+    foreach(core IN LISTS cores)
+        _vantrel_collect_links(${core} links)
+        foreach(lib IN LISTS links)
+            if(lib MATCHES "Qt6?::(Widgets|Gui)")
+                message(FATAL_ERROR "${core} is a core library but links ${lib}")
+            endif()
+        endforeach()
+    endforeach()
+endfunction()
+
+function(vantrel_test name)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE vantrel_options GTest::gtest GTest::gtest_main)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

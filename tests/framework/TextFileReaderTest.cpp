@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/TextFileReader.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+std::vector<std::string> ReadAll(const TempDir& dir, std::string_view bytes,
+                                 std::size_t limit = 100) {
+    TextFileReader reader(dir.Write("file.txt", bytes).c_str(), limit);
+    EXPECT_TRUE(reader.IsOpen());
+    std::vector<std::string> lines;
+    for (std::string line; reader.ReadLine(line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+}  // namespace
+
+TEST(TextFileReader, CrLfReadsExactlyAsLf) {
+    const TempDir dir;
+    EXPECT_EQ(ReadAll(dir, "one\r\ntwo\r\n\r\nlast"), (Lines{"one\n", "two\n", "\n", "last"}));
+    EXPECT_EQ(ReadAll(dir, "one\ntwo\n\nlast"), (Lines{"one\n", "two\n", "\n", "last"}));
+    // A CR that ends no line is text.
+    EXPECT_EQ(ReadAll(dir, "a\rb\r\r\n"), (Lines{"a\rb\r\n"}));
+}
+
+TEST(TextFileReader, LongLinesContinueAsNextPieceCountedAfterCrLf) {
+    const TempDir dir;
+    const std::string fits(98, 'x');
+    // 98 characters and a CR LF make 99 characters after translation: one piece.
+    EXPECT_EQ(ReadAll(dir, fits + "\r\nnext\r\n"), (Lines{fits + "\n", "next\n"}));
+
+    const std::string tooLong(99, 'y');
+    EXPECT_EQ(ReadAll(dir, tooLong + "\r\n"), (Lines{tooLong, "\n"}));
+    EXPECT_EQ(ReadAll(dir, std::string(250, 'z') + "\n"),
+              (Lines{std::string(99, 'z'), std::string(99, 'z'), std::string(52, 'z') + "\n"}));
+}
+
+TEST(TextFileReader, ZeroByteEndsThePiecesTextButNotTheFile) {
+    const TempDir dir;
+    EXPECT_EQ(ReadAll(dir, std::string("ab\0cd\nnext\n", 11)), (Lines{"ab", "next\n"}));
+    EXPECT_EQ(ReadAll(dir, std::string("\0\xff\x01\n", 4)), (Lines{""}));
+}
+
+TEST(TextFileReader, EmptyAndMissingFiles) {
+    const TempDir dir;
+    EXPECT_TRUE(ReadAll(dir, "").empty());
+
+    TextFileReader missing((dir.Path() / "absent.txt").c_str());
+    EXPECT_FALSE(missing.IsOpen());
+    std::string line = "stale";
+    EXPECT_FALSE(missing.ReadLine(line));
+}
+
+TEST(TextFileReader, ReadsAcrossItsInternalBlocks) {
+    const TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 20000; ++i) {
+        bytes += "line " + std::to_string(i) + "\r\n";
+    }
+    const Lines lines = ReadAll(dir, bytes);
+    ASSERT_EQ(lines.size(), 20000u);
+    EXPECT_EQ(lines[0], "line 0\n");
+    EXPECT_EQ(lines[12345], "line 12345\n");
+    EXPECT_EQ(lines.back(), "line 19999\n");
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <iosfwd>
+#include <span>
+#include <string_view>
+
+// vantrel-check: tells a user, before a pass, whether the files are right,
+// reading them with the program's own code.
+//
+//   vantrel-check satellite NAME
+//
+// `args` are the words after the program name. Returns the exit status:
+// 0 when everything checked is usable, 1 when not, 2 on a usage error.
+int RunCheck(std::span<const std::string_view> args, std::ostream& out, std::ostream& err);
