@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "framework/StringFormat.h"
 #include "tests/support/Diagnostics.h"
 
 namespace {
@@ -36,11 +35,4 @@ TEST(Diagnostics, TraceFormatsIntoTheReplaceableSink) {
     ASSERT_EQ(captured.traces.size(), 2u);
     EXPECT_EQ(captured.traces[0], "Warning: throwing CSerialException for error 2\n");
     EXPECT_EQ(captured.traces[1], "100% plain\n");
-}
-
-TEST(StringFormat, FormatsLongTextsAndPercentArguments) {
-    const std::string longName(5000, 'x');
-    EXPECT_EQ(StringPrintf("<%s>", longName.c_str()).size(), 5002u);
-    EXPECT_EQ(StringPrintf("Found Sat <%s>", "50%s %d"), "Found Sat <50%s %d>");
-    EXPECT_EQ(StringPrintf("%s", ""), "");
 }
