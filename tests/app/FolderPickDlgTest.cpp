@@ -6,14 +6,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <filesystem>
-#include <functional>
 #include <memory>
 
 #include "app/widgets/FolderPickDlg.h"
 #include "tests/support/TempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -27,82 +23,49 @@ protected:
     }
     static void TearDownTestSuite() { s_application.reset(); }
 
-    // Once the picker is up and waiting for the user, `user` plays them.
-    static void WhenPickerShows(std::function<void(CFolderPickDlg&)> user) {
-        QTimer::singleShot(0, s_application.get(), [user = std::move(user)] {
+    // Runs the picker from `start`. Once it waits for the user, types `typed`
+    // as the folder and presses OK, or presses Cancel when `typed` is empty.
+    std::optional<std::string> Pick(const std::string& start, const QString& typed) {
+        QTimer::singleShot(0, s_application.get(), [this, typed] {
             QWidget* const modal = QApplication::activeModalWidget();
             auto* picker = dynamic_cast<CFolderPickDlg*>(modal);
-            EXPECT_NE(picker, nullptr);
-            if (picker == nullptr) {
-                if (modal != nullptr) {
-                    modal->close();
-                }
+            auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* buttons = modal->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+            if (picker == nullptr || edit == nullptr || buttons == nullptr) {
+                ADD_FAILURE() << "not the folder picker";
+                modal->close();
                 return;
             }
             EXPECT_EQ(picker->objectName(), QStringLiteral("folderPicker"));
-            user(*picker);
-            // A user who failed to end the picker must not leave the test waiting.
+            shownFolder = picker->directory().absolutePath().toStdString();
+            edit->setText(typed);
+            const auto button = typed.isEmpty() ? QDialogButtonBox::Cancel : QDialogButtonBox::Open;
+            QTest::mouseClick(buttons->button(button), Qt::LeftButton);
             if (picker->isVisible()) {
+                ADD_FAILURE() << "the picker stayed open";
                 picker->reject();
             }
         });
-    }
-
-    // Types `text` as the folder and presses the accepting button.
-    static void ChooseTyped(CFolderPickDlg& picker, const QString& text) {
-        auto* edit = picker.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        auto* buttons = picker.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
-        ASSERT_NE(edit, nullptr);
-        ASSERT_NE(buttons, nullptr);
-        edit->setText(text);
-        QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+        return FolderPickDlgChooser().ChooseFolder(start);
     }
 
     static inline std::unique_ptr<QApplication> s_application;
     TempDir dir;
-    FolderPickDlgChooser chooser;
+    std::string shownFolder;
 };
 
 }  // namespace
 
 TEST_F(FolderPickDlgTest, OkGivesTheFolderWithoutTrailingSeparator) {
-    fs::create_directory(dir.Path() / "Wx Data");
-    QString shownFolder;
-    WhenPickerShows([&](CFolderPickDlg& picker) {
-        shownFolder = picker.directory().absolutePath();
-        ChooseTyped(picker, QStringLiteral("./Wx Data//"));
-    });
-    EXPECT_EQ(chooser.ChooseFolder(dir.Path().string()), (dir.Path() / "Wx Data").string());
-    EXPECT_EQ(shownFolder, QString::fromStdString(dir.Path().string()));
-}
-
-TEST_F(FolderPickDlgTest, RootIsASingleSeparator) {
-    WhenPickerShows([](CFolderPickDlg& picker) { ChooseTyped(picker, QStringLiteral("/")); });
-    EXPECT_EQ(chooser.ChooseFolder(dir.Path().string()), "/");
+    std::filesystem::create_directory(dir.Path() / "Wx Data");
+    EXPECT_EQ(Pick(dir.Path().string(), QStringLiteral("./Wx Data//")),
+              (dir.Path() / "Wx Data").string());
+    EXPECT_EQ(shownFolder, dir.Path().string());
+    EXPECT_EQ(Pick(dir.Path().string(), QStringLiteral("/")), "/");
 }
 
 TEST_F(FolderPickDlgTest, CancelGivesNothing) {
-    WhenPickerShows([](CFolderPickDlg& picker) {
-        auto* buttons = picker.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
-        ASSERT_NE(buttons, nullptr);
-        QTest::mouseClick(buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
-    });
-    EXPECT_EQ(chooser.ChooseFolder(dir.Path().string()), std::nullopt);
-}
-
-TEST_F(FolderPickDlgTest, StartsInTheWorkingDirectoryWithoutAFolder) {
     const ScopedWorkingDirectory inDir(dir.Path());
-    QString shownFolder;
-    WhenPickerShows([&](CFolderPickDlg& picker) {
-        shownFolder = picker.directory().absolutePath();
-        picker.reject();
-    });
-    EXPECT_EQ(chooser.ChooseFolder(""), std::nullopt);
-    EXPECT_EQ(shownFolder, QString::fromStdString(dir.Path().string()));
-}
-
-TEST_F(FolderPickDlgTest, NoFolderBeforeAcceptance) {
-    CFolderPickDlg picker;
-    picker.setDirectory(QString::fromStdString(dir.Path().string()));
-    EXPECT_EQ(picker.GetFolderPath(), QString());
+    EXPECT_EQ(Pick("", QString()), std::nullopt);
+    EXPECT_EQ(shownFolder, dir.Path().string());
 }
