@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 #include "tools/vantrel-check/CheckCommand.h"
 
@@ -26,7 +27,22 @@ class CheckCommandTest : public ::testing::Test {
 protected:
     TempDir dir;
     ScopedWorkingDirectory inDir{dir.Path()};
+    // Never the user's own settings.
+    ScopedEnvironmentVariable configHome{"XDG_CONFIG_HOME", (dir.Path() / "config").string()};
+    ScopedTimeZone tz{"<+04>-4"};
+
+    void WriteSettings(std::string_view contents) const {
+        std::filesystem::create_directories(dir.Path() / "config" / "vantrel");
+        dir.Write("config/vantrel/Vantrel.conf", contents);
+    }
 };
+
+constexpr std::string_view kPassList =
+    "20020519143000 a b 900 NOAA 15\r\n"
+    "20020110130723 S 348 298 NOAA 12\r\n";
+constexpr std::string_view kPassRows =
+    "19  5 2002 18 30  0\t19  5 2002 18 45  0\t900\tNOAA 15\n"
+    "10  1 2002 17  7 23\t10  1 2002 17 12 21\t298\tNOAA 12\n";
 
 }  // namespace
 
@@ -62,10 +78,39 @@ TEST_F(CheckCommandTest, MissingCatalogueGoesToStandardError) {
 
 TEST_F(CheckCommandTest, UsageErrors) {
     for (const auto& args : std::vector<std::vector<std::string_view>>{
-             {}, {"satellite"}, {"satellite", "A", "B"}, {"satelite", "A"}}) {
+             {}, {"satellite"}, {"satellite", "A", "B"}, {"satelite", "A"}, {"passes", "A", "B"}}) {
         const CheckRun run = Check(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_NE(run.err.find("usage: vantrel-check"), std::string::npos);
     }
+}
+
+TEST_F(CheckCommandTest, PassesFromAFolderOrWhereTheSettingsSay) {
+    std::filesystem::create_directory(dir.Path() / "Wx");
+    dir.Write("Wx/PassList.txt", kPassList);
+    CheckRun run = Check({"passes", "Wx"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, kPassRows);
+    EXPECT_EQ(run.err, "");
+
+    dir.Write("PassList.txt", "20020519143000 a b 900\tHERE\n");
+    EXPECT_EQ(Check({"passes"}).out, "19  5 2002 18 30  0\t19  5 2002 18 45  0\t900\\tHERE\\n\t\n");
+    WriteSettings("[General]\nDirectory=" + (dir.Path() / "Wx").string() + "\n");
+    EXPECT_EQ(Check({"passes"}).out, kPassRows);
+    WriteSettings("[General]\nDirectory=" + (dir.Path() / "Wx").string() + "\nDataMode=0\n");
+    EXPECT_EQ(Check({"passes"}).out, "DDE\tServer\tOption\t\n");
+}
+
+TEST_F(CheckCommandTest, PassesStopAtABadStampOrAMissingFile) {
+    dir.Write("PassList.txt", std::string(kPassList) + "\r\n20020519160000 a b 600 NOAA 17\r\n");
+    CheckRun run = Check({"passes", "."});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, kPassRows);
+    EXPECT_EQ(run.err, "Date Time String is too small - please upgrade the verion of WxTrack\n");
+
+    run = Check({"passes", "missing"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Can Not Open WxTrack Passlist.txt File\n");
 }

@@ -1,5 +1,6 @@
 #include "tools/vantrel-check/CheckCommand.h"
 
+#include <optional>
 #include <ostream>
 #include <ranges>
 #include <string>
@@ -7,6 +8,8 @@
 #include "app/core/ActivityLog.h"
 #include "app/core/LogView.h"
 #include "app/core/MessageBoxPresenter.h"
+#include "app/settings/SettingsStore.h"
+#include "planning/PassListReader.h"
 #include "radio/SatelliteCatalogue.h"
 
 namespace {
@@ -15,7 +18,9 @@ constexpr int kUsable = 0;
 constexpr int kNotUsable = 1;
 constexpr int kUsageError = 2;
 
-constexpr std::string_view kUsage = "usage: vantrel-check satellite NAME\n";
+constexpr std::string_view kUsage =
+    "usage: vantrel-check satellite NAME\n"
+    "       vantrel-check passes [FOLDER]\n";
 
 // Message boxes become lines on the error stream.
 class StreamMessageBoxes final : public MessageBoxPresenter {
@@ -27,14 +32,24 @@ private:
     std::ostream& m_stream;
 };
 
-// A command with its line end made visible: CR LF as the four characters \r\n.
-std::string VisibleLineEnds(std::string_view command) {
+// There is no run to end: the reading stops at the bad line, and the check
+// with it.
+class NoRunToQuit final : public QuitRequester {
+public:
+    void RequestQuit() override {}
+};
+
+// A text with its line ends and tabs made visible: CR LF as the four
+// characters \r\n, a tab as \t.
+std::string VisibleControls(std::string_view text) {
     std::string shown;
-    for (const char c : command) {
+    for (const char c : text) {
         if (c == '\r') {
             shown += "\\r";
         } else if (c == '\n') {
             shown += "\\n";
+        } else if (c == '\t') {
+            shown += "\\t";
         } else {
             shown += c;
         }
@@ -54,9 +69,38 @@ int CheckSatellite(const std::string& name, std::ostream& out, std::ostream& err
     }
     for (std::size_t slot = 0; slot < CommandQueue::kSlots && !catalogue.Queue()[slot].empty();
          ++slot) {
-        out << VisibleLineEnds(catalogue.Queue()[slot]) << '\n';
+        out << VisibleControls(catalogue.Queue()[slot]) << '\n';
     }
     return loaded ? kUsable : kNotUsable;
+}
+
+// Reads the pass list as a run does and prints the table, one row per line.
+// Without a folder the settings say where the list is, and whether it is
+// read at all.
+int CheckPasses(const std::optional<std::string_view>& folder, std::ostream& out,
+                std::ostream& err) {
+    LogLines lines;
+    ActivityLog log(lines);
+    StreamMessageBoxes messages(err);
+    NoRunToQuit quit;
+    PassRows table;
+    PassListReader reader(table, log, messages, quit);
+
+    bool read = false;
+    if (folder) {
+        read = reader.ReadPassList(DataModeFile, std::string(*folder));
+    } else {
+        SettingsStore settings(log);
+        settings.ReadSettings();
+        read = reader.ReadPassList(settings.GetDataMode(), settings.GetDirectory());
+    }
+    for (int row = 0; row < table.GetItemCount(); ++row) {
+        for (int column = 0; column < kPassColumns; ++column) {
+            out << (column > 0 ? "\t" : "") << VisibleControls(table.GetItemText(row, column));
+        }
+        out << '\n';
+    }
+    return read ? kUsable : kNotUsable;
 }
 
 }  // namespace
@@ -64,6 +108,9 @@ int CheckSatellite(const std::string& name, std::ostream& out, std::ostream& err
 int RunCheck(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
     if (args.size() == 2 && args[0] == "satellite") {
         return CheckSatellite(std::string(args[1]), out, err);
+    }
+    if (!args.empty() && args.size() <= 2 && args[0] == "passes") {
+        return CheckPasses(args.size() == 2 ? std::optional(args[1]) : std::nullopt, out, err);
     }
     err << kUsage;
     return kUsageError;

@@ -8,6 +8,7 @@
 // reading them with the program's own code.
 //
 //   vantrel-check satellite NAME
+//   vantrel-check passes [FOLDER]
 //
 // `args` are the words after the program name. Returns the exit status:
 // 0 when everything checked is usable, 1 when not, 2 on a usage error.

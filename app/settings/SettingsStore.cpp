@@ -1,0 +1,66 @@
+#include "app/settings/SettingsStore.h"
+
+#include <utility>
+
+#include "framework/Diagnostics.h"
+
+namespace {
+
+constexpr std::string_view kDirectoryValue = "Directory";
+constexpr std::string_view kComPortValue = "Com Port";
+constexpr std::string_view kDataModeValue = "DataMode";
+constexpr std::string_view kReportingValue = "Reporting";
+
+constexpr std::int32_t kFirstComPort = 1;
+constexpr std::int32_t kLastComPort = 4;
+
+}  // namespace
+
+SettingsStore::SettingsStore(ActivityLog& log, std::filesystem::path keyFile)
+    : m_log(log), m_keyFile(std::move(keyFile)) {}
+
+void SettingsStore::ReadSettings() {
+    const std::optional<RegistryKey> key = RegistryKey::Open(m_keyFile, RegistryAccess::QueryValue);
+    if (!key) {
+        return;
+    }
+    key->QueryString(kDirectoryValue, m_strDirectory);
+    key->QueryNumber(kComPortValue, m_nComPort);
+    key->QueryNumber(kDataModeValue, m_nDataMode);
+    std::int32_t reportLevel = m_log.ReportLevelThreshold();
+    if (key->QueryNumber(kReportingValue, reportLevel)) {
+        m_log.SetReportLevelThreshold(reportLevel);
+    }
+}
+
+bool SettingsStore::WriteSettings() {
+    std::optional<RegistryKey> key = RegistryKey::Open(m_keyFile, RegistryAccess::SetValue);
+    if (key) {
+        key->SetString(kDirectoryValue, m_strDirectory);
+        key->SetNumber(kComPortValue, m_nComPort);
+        key->SetNumber(kDataModeValue, m_nDataMode);
+        key->SetNumber(kReportingValue, m_log.ReportLevelThreshold());
+        if (key->Close()) {
+            return true;
+        }
+    }
+    m_log.LogMessage(ReportVerbose, "Unable to Read Registry Settings");
+    return false;
+}
+
+void SettingsStore::OnLocationOfDataFile(FolderChooser& chooser) {
+    if (std::optional<std::string> folder = chooser.ChooseFolder(m_strDirectory)) {
+        m_strDirectory = std::move(*folder);
+    }
+}
+
+void SettingsStore::OnComPort(std::int32_t port) {
+    VANTREL_ASSERT(port >= kFirstComPort && port <= kLastComPort);
+    m_nComPort = port;
+}
+
+void SettingsStore::OnSave() {
+    if (WriteSettings()) {
+        m_log.LogMessage(ReportVerbose, "Settings written to Registry");
+    }
+}

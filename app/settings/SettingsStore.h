@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "app/core/ActivityLog.h"
+#include "app/core/DataMode.h"
+#include "app/settings/FolderChooser.h"
+#include "platform/RegistryKey.h"
+
+// The four settings kept between runs: the folder of PassList.txt, the COM
+// port, the pass source and the log's threshold (held by the log). The menus
+// change them in memory only; "Save" writes them to the store.
+class SettingsStore {
+public:
+    explicit SettingsStore(ActivityLog& log, std::filesystem::path keyFile = VantrelKeyFile());
+
+    // Takes every value the store has; a missing key changes nothing and
+    // logs nothing, a missing or unreadable value keeps its setting.
+    void ReadSettings();
+    // False, after logging it, when the settings could not be written.
+    bool WriteSettings();
+
+    // "Satallites" menu.
+    void OnDataModeDde() { m_nDataMode = DataModeDde; }
+    void OnDataModeFile() { m_nDataMode = DataModeFile; }
+    // "Location of Data File": a cancelled choice changes nothing.
+    void OnLocationOfDataFile(FolderChooser& chooser);
+
+    // "Settings" menu: "Com Port" 1 to 4, and "Save".
+    void OnComPort(std::int32_t port);
+    void OnSave();
+
+    // Without a trailing separator; empty means the working directory.
+    const std::string& GetDirectory() const { return m_strDirectory; }
+    std::int32_t GetComPort() const { return m_nComPort; }
+    std::int32_t GetDataMode() const { return m_nDataMode; }
+
+private:
+    ActivityLog& m_log;
+    std::filesystem::path m_keyFile;
+    std::string m_strDirectory;
+    std::int32_t m_nComPort = 1;
+    std::int32_t m_nDataMode = DataModeFile;
+};

@@ -1,0 +1,113 @@
+#include "planning/PassListReader.h"
+
+#include "app/core/DataMode.h"
+#include "framework/AsciiText.h"
+#include "framework/LeadingNumber.h"
+#include "framework/TextFileReader.h"
+#include "planning/PassTimes.h"
+
+namespace {
+
+// Fields separated by runs of blanks, taken one after the other as strtok
+// with " " takes them: only the blank separates, and the blank that ends a
+// field is used up with it.
+class BlankSeparatedFields {
+public:
+    explicit BlankSeparatedFields(std::string_view line) : m_rest(line) {}
+
+    // The next field; empty when none is left.
+    std::string_view Next() {
+        const std::size_t start = m_rest.find_first_not_of(' ');
+        if (start == std::string_view::npos) {
+            m_rest = {};
+            return {};
+        }
+        m_rest.remove_prefix(start);
+        const std::size_t end = std::min(m_rest.find(' '), m_rest.size());
+        const std::string_view field = m_rest.substr(0, end);
+        m_rest.remove_prefix(std::min(end + 1, m_rest.size()));
+        return field;
+    }
+
+    // Everything after the blank that ended the last field.
+    std::string_view Rest() const { return m_rest; }
+
+private:
+    std::string_view m_rest;
+};
+
+bool IsCSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::string CleanName(std::string_view field) {
+    std::string name(field);
+    RemoveAll(name, '\n');
+    const auto first = std::find_if_not(name.begin(), name.end(), IsCSpace);
+    const auto last = std::find_if_not(name.rbegin(), name.rend(), IsCSpace).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+std::string PassListPath(const std::string& directory) {
+    if (directory.empty()) {
+        return PassListReader::kFileName;
+    }
+    const char* const separator = directory.back() == '/' ? "" : "/";
+    return directory + separator + PassListReader::kFileName;
+}
+
+}  // namespace
+
+PassListReader::PassListReader(PassTable& table, ActivityLog& log, MessageBoxPresenter& messages,
+                               QuitRequester& quit)
+    : m_table(table), m_log(log), m_messages(messages), m_quit(quit) {}
+
+bool PassListReader::ReadPassList(std::int32_t dataMode, const std::string& directory) {
+    if (dataMode != DataModeFile) {
+        AddPlaceholderRow();
+        return true;
+    }
+    TextFileReader file(PassListPath(directory).c_str());
+    if (!file.IsOpen()) {
+        m_messages.ShowMessageBox("Can Not Open WxTrack Passlist.txt File");
+        return false;
+    }
+    m_log.LogMessage(ReportVerbose, "Loading Next Sat Pass");
+    int index = 0;
+    for (std::string line; file.ReadLine(line); ++index) {
+        if (!AddPassRow(line, index)) {
+            m_messages.ShowMessageBox(
+                "Date Time String is too small - please upgrade the verion of WxTrack");
+            m_quit.RequestQuit();
+            return false;
+        }
+    }
+    return true;
+}
+
+void PassListReader::AddPlaceholderRow() {
+    const int row = m_table.InsertItem(1, "DDE");
+    m_table.SetItemText(row, PassColumnEnd, "Server");
+    m_table.SetItemText(row, PassColumnLength, "Option");
+    m_table.SetItemText(row, PassColumnName, "");
+}
+
+bool PassListReader::AddPassRow(std::string_view line, int index) {
+    BlankSeparatedFields fields(line);
+    const std::string_view stamp = fields.Next();
+    if (stamp.size() != kUtcStampLength) {
+        return false;
+    }
+    fields.Next();
+    fields.Next();
+    m_strPassLength = fields.Next();
+    // A length that is no number, or none that fits, gives a pass of no length.
+    m_nPassLength = LeadingInt32(m_strPassLength).value_or(0);
+    const std::string name = CleanName(fields.Rest());
+
+    const int row = m_table.InsertItem(index, FormatPassTime(UtcStampToTime(stamp, 0)));
+    m_table.SetItemText(row, PassColumnEnd, FormatPassTime(UtcStampToTime(stamp, m_nPassLength)));
+    m_table.SetItemText(row, PassColumnLength, m_strPassLength);
+    m_table.SetItemText(row, PassColumnName, name);
+    return true;
+}

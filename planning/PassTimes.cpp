@@ -1,0 +1,83 @@
+#include "planning/PassTimes.h"
+
+#include <cstdio>
+
+#include "framework/Diagnostics.h"
+#include "framework/LeadingNumber.h"
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// Days from 1970-01-01 to the first of `month` (1 to 12) of `year` in the
+// proleptic Gregorian calendar.
+std::int64_t DaysToMonth(std::int64_t year, std::int64_t month) {
+    // Counting years from March puts the leap day at a year's end.
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+std::int64_t StampField(std::string_view stamp, std::size_t offset, std::size_t length) {
+    if (offset >= stamp.size()) {
+        return 0;
+    }
+    // Two or four characters always fit.
+    return LeadingInt32(stamp.substr(offset, length)).value_or(0);
+}
+
+// Floor division, so that months before 1 carry into the year before.
+std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor) {
+    return value / divisor - (value % divisor < 0 ? 1 : 0);
+}
+
+}  // namespace
+
+std::time_t UtcStampToTime(std::string_view stamp, std::int32_t seconds) {
+    VANTREL_ASSERT(stamp.size() == kUtcStampLength);
+    const std::int64_t monthFromZero = StampField(stamp, 4, 2) - 1;
+    const std::int64_t year = StampField(stamp, 0, 4) + FloorDivide(monthFromZero, 12);
+    const std::int64_t month = monthFromZero - FloorDivide(monthFromZero, 12) * 12 + 1;
+    const std::int64_t days = DaysToMonth(year, month) + StampField(stamp, 6, 2) - 1;
+    return days * kSecondsPerDay + StampField(stamp, 8, 2) * 3600 + StampField(stamp, 10, 2) * 60 +
+           StampField(stamp, 12, 2) + seconds;
+}
+
+std::string FormatPassTime(std::time_t time) {
+    // The zone is looked at on every call, so a changed TZ applies at once.
+    tzset();
+    std::tm local{};
+    if (localtime_r(&time, &local) == nullptr) {
+        return {};
+    }
+    char text[64];
+    const int length = std::snprintf(text, sizeof text, "%2d %2d %4lld %2d %2d %2d", local.tm_mday,
+                                     local.tm_mon + 1, static_cast<long long>(local.tm_year) + 1900,
+                                     local.tm_hour, local.tm_min, local.tm_sec);
+    return std::string(text, static_cast<std::size_t>(length));
+}
+
+std::time_t ParsePassTime(std::string_view text) {
+    const std::string copy(text.substr(0, kPassTimeLength));
+    int day = 0;
+    int month = 0;
+    int year = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    // Each field is read by width, so none can overflow.
+    std::sscanf(copy.c_str(), "%2d %2d %4d %2d %2d %2d", &day, &month, &year, &hour, &minute,
+                &second);
+    std::tm local{};
+    local.tm_mday = day;
+    local.tm_mon = month - 1;
+    local.tm_year = year - 1900;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    return std::mktime(&local);
+}

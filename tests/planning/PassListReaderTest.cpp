@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "app/core/DataMode.h"
+#include "planning/PassListReader.h"
+#include "planning/PassTimes.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using Row = std::array<std::string, kPassColumns>;
+using Rows = std::vector<Row>;
+using Strings = std::vector<std::string>;
+
+constexpr const char* kBadStamp =
+    "Date Time String is too small - please upgrade the verion of WxTrack";
+
+class PassListReaderTest : public ::testing::Test, MessageBoxPresenter, QuitRequester {
+protected:
+    void ShowMessageBox(std::string_view text) override { shown.emplace_back(text); }
+    void RequestQuit() override { ++quitRequests; }
+
+    bool Read(std::string_view contents) {
+        dir.Write(PassListReader::kFileName, contents);
+        return reader.ReadPassList(DataModeFile, dir.Path().string());
+    }
+
+    Rows Table() const {
+        Rows rows(static_cast<std::size_t>(table.GetItemCount()));
+        for (std::size_t row = 0; row < rows.size(); ++row) {
+            for (int column = 0; column < kPassColumns; ++column) {
+                rows[row][static_cast<std::size_t>(column)] =
+                    table.GetItemText(static_cast<int>(row), column);
+            }
+        }
+        return rows;
+    }
+
+    TempDir dir;
+    PassRows table;
+    LogLines view;
+    ActivityLog log{view};
+    Strings shown;
+    int quitRequests = 0;
+    PassListReader reader{table, log, *this, *this};
+};
+
+}  // namespace
+
+TEST_F(PassListReaderTest, LinesBecomeRowsOfLocalTimesInFileOrder) {
+    const ScopedTimeZone tz("<+04>-4");
+    EXPECT_TRUE(Read("20020519143000 a b 900 NOAA 15\n"));
+    EXPECT_EQ(Table(), (Rows{{"19  5 2002 18 30  0", "19  5 2002 18 45  0", "900", "NOAA 15"}}));
+    EXPECT_EQ(view.NewestFirst(), (std::deque<std::string>{"Loading Next Sat Pass"}));
+
+    // Real WxTrack lines, with Windows line ends; a new read goes on top.
+    EXPECT_TRUE(Read("20020110130723 S 348 298 NOAA 15\r\n20020110144512 N 12 817 NOAA 12\r\n"));
+    EXPECT_EQ(Table(), (Rows{{"10  1 2002 17  7 23", "10  1 2002 17 12 21", "298", "NOAA 15"},
+                             {"10  1 2002 18 45 12", "10  1 2002 18 58 49", "817", "NOAA 12"},
+                             {"19  5 2002 18 30  0", "19  5 2002 18 45  0", "900", "NOAA 15"}}));
+    EXPECT_EQ(reader.PassLengthText(), "817");
+    EXPECT_EQ(reader.PassLength(), 817);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(quitRequests, 0);
+}
+
+TEST_F(PassListReaderTest, SameTimesInEveryZone) {
+    for (const char* zone : {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3"}) {
+        const ScopedTimeZone tz(zone);
+        ASSERT_TRUE(Read("20020331003000 a b 3600 METEOR\n"));
+        EXPECT_EQ(ParsePassTime(table.GetItemText(0, PassColumnStart)),
+                  UtcStampToTime("20020331003000", 0));
+        EXPECT_EQ(ParsePassTime(table.GetItemText(0, PassColumnEnd)),
+                  UtcStampToTime("20020331003000", 3600));
+    }
+    // The end falls after the change to summer time.
+    EXPECT_EQ(Table()[0][PassColumnEnd], "31  3 2002  3 30  0");
+    EXPECT_EQ(Table()[1][PassColumnEnd], "31  3 2002  1 30  0");
+}
+
+TEST_F(PassListReaderTest, FieldsAreSeparatedByRunsOfBlanksOnly) {
+    const ScopedTimeZone tz("UTC0");
+    ASSERT_TRUE(
+        Read("   20020519143000   a  b   900   NOAA   15  \n"
+             "20020519143000 a b xyz METEOR\n"
+             "20020519143000 a b -60\tNOAA 18\n"
+             "20020519143000 a b 99999999999 NOAA 19\n"
+             "20020519143000 a b 900\r\n"
+             "20400101000000 a b 3600 METEOR-M 2\n"
+             "20020519143000"));
+    const std::string at = "19  5 2002 14 30  0";
+    EXPECT_EQ(Table(), (Rows{{at, "19  5 2002 14 45  0", "900", "NOAA   15"},
+                             {at, at, "xyz", "METEOR"},
+                             {at, "19  5 2002 14 29  0", "-60\tNOAA", "18"},
+                             {at, at, "99999999999", "NOAA 19"},
+                             {at, "19  5 2002 14 45  0", "900\n", ""},
+                             {" 1  1 2040  0  0  0", " 1  1 2040  1  0  0", "3600", "METEOR-M 2"},
+                             {at, at, "", ""}}));
+}
+
+TEST_F(PassListReaderTest, BadStampStopsTheReadingAndAsksToQuit) {
+    const ScopedTimeZone tz("UTC0");
+    const std::string good = "20020519143000 a b 900 NOAA 15\n";
+    // 98 characters and the line end fit in one line; with 99 the line end
+    // is left over as a line of its own.
+    const std::string longest = good.substr(0, 23) + std::string(75, 'N');
+    for (const std::string& bad :
+         {std::string("\n"), std::string("   \n"), std::string("2002051914300 a b 900 N\n"),
+          std::string("200205191430000 a b 900 N\n"), std::string("20020519143000\n"),
+          std::string("20020519143000\ta b 900 N\n"), longest + "X\n"}) {
+        const int before = table.GetItemCount();
+        EXPECT_FALSE(Read(good + longest + "\n" + bad + good)) << bad;
+        EXPECT_EQ(table.GetItemCount() - before, bad.size() > 99 ? 3 : 2) << bad;
+        EXPECT_EQ(table.GetItemText(1, PassColumnName), longest.substr(23));
+    }
+    EXPECT_EQ(shown, Strings(7, kBadStamp));
+    EXPECT_EQ(quitRequests, 7);
+    EXPECT_EQ(reader.PassLengthText(), "900");
+}
+
+TEST_F(PassListReaderTest, FolderWorkingDirectoryOrNoFile) {
+    const ScopedTimeZone tz("UTC0");
+    std::filesystem::create_directory(dir.Path() / "Wx");
+    dir.Write("Wx/PassList.txt", "20020519143000 a b 900 THERE\n");
+    dir.Write(PassListReader::kFileName, "20020519143000 a b 900 HERE\n");
+    const ScopedWorkingDirectory inDir(dir.Path());
+    for (const std::string folder : {"", "Wx", "Wx/", "Elsewhere"}) {
+        EXPECT_EQ(reader.ReadPassList(DataModeFile, folder), folder != "Elsewhere") << folder;
+        EXPECT_EQ(table.GetItemText(0, PassColumnName), folder.empty() ? "HERE" : "THERE");
+    }
+    EXPECT_EQ(table.GetItemCount(), 3);
+    EXPECT_EQ(shown, Strings{"Can Not Open WxTrack Passlist.txt File"});
+    EXPECT_EQ(view.NewestFirst().size(), 3u);
+}
+
+TEST_F(PassListReaderTest, DdeModeAddsThePlaceholderAtIndexOneOnly) {
+    const Row placeholder{"DDE", "Server", "Option", ""};
+    EXPECT_TRUE(reader.ReadPassList(DataModeDde, "nowhere"));
+    EXPECT_EQ(Table(), Rows{placeholder});
+    EXPECT_TRUE(Read("20020519143000 a b 900 A\n"));
+    EXPECT_TRUE(reader.ReadPassList(7, dir.Path().string()));
+    EXPECT_EQ(Table()[1], placeholder);
+    EXPECT_EQ(Table()[2], placeholder);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(view.NewestFirst().size(), 1u);
+}
