@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "dde/NamedList.h"
 #include "framework/Diagnostics.h"
 
 IMPLEMENT_DYNCREATE(CDDEItemList, CObList)
@@ -170,13 +171,7 @@ BOOL CDDETopic::Execute(const void* /*pData*/, DWORD /*dwSize*/) {
 }
 
 CDDEItem* CDDETopic::FindItem(const char* szItem) {
-    for (POSITION pos = m_items.GetHeadPosition(); pos != nullptr;) {
-        CDDEItem* const item = m_items.GetNext(pos);
-        if (item->m_name.compare(szItem) == 0) {
-            return item;
-        }
-    }
-    return nullptr;
+    return FindByName(m_items, szItem);
 }
 
 BOOL CDDETopic::CanAdvise(UINT wFmt, const char* szItem) {

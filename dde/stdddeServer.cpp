@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "dde/NamedList.h"
 #include "dde/stddde.h"
 #include "framework/Diagnostics.h"
 
@@ -19,8 +20,6 @@ IMPLEMENT_DYNCREATE(CDDEServer, CObject)
 CDDEServer* g_ddeServer = nullptr;
 
 namespace {
-
-constexpr char kTab = '\t';
 
 // Read access to a data handle's bytes for one scope; no handle reads as
 // no data.
@@ -55,22 +54,6 @@ BOOL AnswerText(const std::string& text, const void** ppData, DWORD* pdwSize) {
     return TRUE;
 }
 
-// Fields separated by one TAB each; an empty field still takes its place.
-class TabSeparated {
-public:
-    void Add(const std::string& field) {
-        if (m_fields++ > 0) {
-            m_text += kTab;
-        }
-        m_text += field;
-    }
-    std::string Take() { return std::move(m_text); }
-
-private:
-    std::string m_text;
-    int m_fields = 0;
-};
-
 }  // namespace
 
 // ---- System items
@@ -91,28 +74,15 @@ const WORD* CDDESystemItem::GetFormatList() {
 BOOL CDDESystemItem_TopicList::Request(UINT /*wFmt*/, const void** ppData, DWORD* pdwSize) {
     VANTREL_ASSERT(m_topic != nullptr && m_topic->m_server != nullptr);
     static std::string s_text;
-    TabSeparated names;
-    if (m_topic != nullptr && m_topic->m_server != nullptr) {
-        const CDDETopicList& topics = m_topic->m_server->m_topics;
-        for (POSITION pos = topics.GetHeadPosition(); pos != nullptr;) {
-            names.Add(topics.GetNext(pos)->m_name);
-        }
-    }
-    s_text = names.Take();
+    const bool known = m_topic != nullptr && m_topic->m_server != nullptr;
+    s_text = known ? NamesOf(m_topic->m_server->m_topics) : std::string();
     return AnswerText(s_text, ppData, pdwSize);
 }
 
 BOOL CDDESystemItem_ItemList::Request(UINT /*wFmt*/, const void** ppData, DWORD* pdwSize) {
     VANTREL_ASSERT(m_topic != nullptr);
     static std::string s_text;
-    TabSeparated names;
-    if (m_topic != nullptr) {
-        const CDDEItemList& items = m_topic->m_items;
-        for (POSITION pos = items.GetHeadPosition(); pos != nullptr;) {
-            names.Add(items.GetNext(pos)->m_name);
-        }
-    }
-    s_text = names.Take();
+    s_text = m_topic != nullptr ? NamesOf(m_topic->m_items) : std::string();
     return AnswerText(s_text, ppData, pdwSize);
 }
 
@@ -272,13 +242,7 @@ void CDDEServer::Stop() {
 // ---- CDDEServer: look-ups and bookkeeping
 
 CDDETopic* CDDEServer::FindTopic(const char* szTopic) {
-    for (POSITION pos = m_topics.GetHeadPosition(); pos != nullptr;) {
-        CDDETopic* const topic = m_topics.GetNext(pos);
-        if (topic->m_name.compare(szTopic) == 0) {
-            return topic;
-        }
-    }
-    return nullptr;
+    return FindByName(m_topics, szTopic);
 }
 
 CDDEConv* CDDEServer::FindConversation(HCONV hConv) {

@@ -57,11 +57,8 @@ TEST_F(DdeServerTest, SystemTopicAnswersItsFourItems) {
     EXPECT_EQ(partner.Request(conv, "Formats"), WithZero("TEXT"));
 
     CDDETopic weather;
-    weather.Create("Weather");
     CDDEStringItem pass;
-    pass.Create("Pass");
-    weather.AddItem(&pass);
-    EXPECT_TRUE(server->AddTopic(&weather));
+    Serve(weather, "Weather", pass, "Pass");
     EXPECT_TRUE(server->AddTopic(&weather));
     EXPECT_EQ(partner.Request(conv, "Topics"), WithZero("System\tWeather"));
     // The shared item now reports on the topic added last.
@@ -77,11 +74,8 @@ TEST_F(DdeServerTest, SystemTopicAnswersItsFourItems) {
 TEST_F(DdeServerTest, FormatsNamesEachFormatOnce) {
     const UINT registered = RegisterClipboardFormatA("Vantrel Pass");
     CFormatsItem item({0x0200, static_cast<WORD>(registered), CF_TEXT, 2, CF_TEXT});
-    item.Create("Picture");
     CDDETopic topic;
-    topic.Create("Images");
-    topic.AddItem(&item);
-    server->AddTopic(&topic);
+    Serve(topic, "Images", item, "Picture");
     const HCONV conv = ConnectPartner("Images");
     EXPECT_EQ(partner.Request(conv, "Formats"), WithZero("\tVantrel Pass\tTEXT\tBITMAP"));
 
@@ -111,11 +105,8 @@ TEST_F(DdeServerTest, ConnectionsOnlyToServedTopics) {
 
 TEST_F(DdeServerTest, PokesFromTheOtherProgramAreStoredAndAdvised) {
     CDDETopic topic;
-    topic.Create("Data");
     CCountingItem value;
-    value.Create("Value");
-    topic.AddItem(&value);
-    server->AddTopic(&topic);
+    Serve(topic, "Data", value, "Value");
     const HCONV conv = ConnectPartner("Data");
     ASSERT_TRUE(partner.StartAdvise(conv, "Value"));
 

@@ -56,6 +56,14 @@ protected:
         return conv;
     }
 
+    // Serves `topic` under `name`, with `item` under `itemName` in it.
+    void Serve(CDDETopic& topic, const char* name, CDDEItem& item, const char* itemName) {
+        topic.Create(name);
+        item.Create(itemName);
+        topic.AddItem(&item);
+        server->AddTopic(&topic);
+    }
+
     CapturedDiagnostics diagnostics;
     std::unique_ptr<CTestServer> server;
     DdePartner partner;
