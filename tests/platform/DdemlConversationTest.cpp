@@ -49,13 +49,13 @@ TEST_F(DdeConversation, ConnectAsksTheServerThenConfirmsItsOwnHandle) {
     const HCONV conv = client.Connect("SVC", "Topic");
     ASSERT_TRUE(conv);
     ASSERT_EQ(server.calls.size(), 2u);
-    const DdePartner::Call& ask = server.calls[0];
+    const DdePartner::Call ask = server.calls[0];
     EXPECT_EQ(ask.type, XTYP_CONNECT);
     EXPECT_EQ(ask.text1, "Topic");
     EXPECT_EQ(ask.text2, "Svc");
     EXPECT_FALSE(ask.conv);
     EXPECT_EQ(ask.data2, 0u);
-    const DdePartner::Call& confirm = server.calls[1];
+    const DdePartner::Call confirm = server.calls[1];
     EXPECT_EQ(confirm.type, XTYP_CONNECT_CONFIRM);
     EXPECT_NE(confirm.conv, conv);
     EXPECT_TRUE(client.calls.empty());
