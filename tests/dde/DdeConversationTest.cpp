@@ -62,6 +62,11 @@ TEST_F(DdeClientTest, ConnectToNobodyLogsBothNamesAndTheError) {
     EXPECT_EQ(conv->m_refCount, 0);
     EXPECT_TRUE(server->m_conversations.IsEmpty());
     EXPECT_FALSE(conv->Disconnect());
+
+    CDDEConv orphan;  // no server, so nothing to send through
+    EXPECT_FALSE(orphan.Poke(CF_TEXT, "Item", "1", 2));
+    EXPECT_FALSE(orphan.Execute(nullptr));
+    EXPECT_TRUE(diagnostics.assertions.empty());
 }
 
 TEST_F(DdeClientTest, ConnectedConversationsAskExecuteAndPoke) {
