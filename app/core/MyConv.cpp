@@ -1,0 +1,11 @@
+#include "app/core/MyConv.h"
+
+IMPLEMENT_DYNCREATE(CMyConv, CDDEConv)
+
+CMyConv::CMyConv(CDDEServer* pServer, std::uint32_t context)
+    : CDDEConv(pServer), m_context(context) {}
+
+BOOL CMyConv::OnAdviseData(UINT /*wFmt*/, const char* /*szTopic*/, const char* /*szItem*/,
+                           const void* /*pData*/, DWORD /*dwSize*/) {
+    return TRUE;
+}

@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/core/MyConv.h"
+#include "platform/DdemlDiagnostics.h"
+#include "tests/dde/DdeTestServer.h"
+
+namespace {
+
+// A conversation that says when it is destroyed.
+class CTrackedConv : public CMyConv {
+public:
+    CTrackedConv(CDDEServer* pServer, bool& destroyed)
+        : CMyConv(pServer, 1), m_destroyed(destroyed) {}
+    ~CTrackedConv() override { m_destroyed = true; }
+
+private:
+    bool& m_destroyed;
+};
+
+// The partner offers the service "Partner": it accepts every connection
+// and transaction and answers requests for "Time" with "12:00".
+class DdeClientTest : public DdeServerTest {
+protected:
+    DdeClientTest() {
+        partner.Register("Partner");
+        partner.answer = [this](const DdePartner::Call& call) {
+            if (call.type == XTYP_REQUEST || call.type == XTYP_ADVREQ) {
+                if (call.text2 != "Time") {
+                    return HDDEDATA();
+                }
+                const char time[] = "12:00";
+                return DdeCreateDataHandle(partner.Id(), reinterpret_cast<const BYTE*>(time),
+                                           sizeof time, 0, call.hsz2, call.fmt, 0);
+            }
+            return call.type == XTYP_POKE || call.type == XTYP_EXECUTE ? HDDEDATA(DDE_FACK)
+                                                                       : HDDEDATA(TRUE);
+        };
+    }
+
+    // The server's conversations, head to tail.
+    std::vector<CDDEConv*> Conversations() const {
+        std::vector<CDDEConv*> found;
+        for (POSITION pos = server->m_conversations.GetHeadPosition(); pos != nullptr;) {
+            found.push_back(server->m_conversations.GetNext(pos));
+        }
+        return found;
+    }
+};
+
+}  // namespace
+
+TEST_F(DdeClientTest, ConnectToNobodyLogsBothNamesAndTheError) {
+    const auto conv = std::make_unique<CMyConv>(server.get(), 7);
+    EXPECT_FALSE(conv->Connect("Nobody", "Nothing"));
+    EXPECT_EQ(server->TakeLines(),
+              (std::vector<std::string>{"Failed to connect to Nobody|Nothing. Error 16394"}));
+    EXPECT_FALSE(conv->m_hConv);
+    EXPECT_EQ(conv->m_refCount, 0);
+    EXPECT_TRUE(server->m_conversations.IsEmpty());
+    EXPECT_FALSE(conv->Disconnect());
+
+    CDDEConv orphan;  // no server, so nothing to send through
+    EXPECT_FALSE(orphan.Poke(CF_TEXT, "Item", "1", 2));
+    EXPECT_FALSE(orphan.Execute(nullptr));
+    EXPECT_TRUE(diagnostics.assertions.empty());
+}
+
+TEST_F(DdeClientTest, ConnectedConversationsAskExecuteAndPoke) {
+    auto* const conv = new CMyConv(server.get(), 1);
+    ASSERT_TRUE(conv->Connect("Partner", "Clock"));
+    EXPECT_EQ(Conversations(), std::vector<CDDEConv*>{conv});
+    EXPECT_EQ(conv->m_refCount, 1);
+    EXPECT_FALSE(conv->m_hszTopic);
+    EXPECT_EQ(partner.calls.front().text1, "Clock");
+
+    void* data = nullptr;
+    DWORD size = 0;
+    ASSERT_TRUE(conv->Request("Time", &data, &size));
+    EXPECT_EQ(std::string(static_cast<const char*>(data), size), std::string("12:00\0", 6));
+    std::free(data);
+    EXPECT_EQ(DdeCountDataHandles(server->m_instance), 0u);  // the answer was given back
+    EXPECT_FALSE(conv->Request("Date", &data, &size));
+    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(size, 0u);
+
+    EXPECT_TRUE(conv->Execute("STOP"));
+    EXPECT_EQ(partner.calls.back().data, std::string("STOP\0", 5));
+    EXPECT_TRUE(conv->Poke(CF_TEXT, "Alarm", "7:30", 5));
+    EXPECT_EQ(partner.calls.back().text2, "Alarm");
+    EXPECT_EQ(partner.calls.back().data, std::string("7:30\0", 5));
+
+    EXPECT_FALSE(conv->Connect("Partner", "Clock"));
+    EXPECT_EQ(diagnostics.assertions.size(), 1u);
+
+    EXPECT_TRUE(conv->Disconnect());  // the list's reference was the only one
+    EXPECT_TRUE(server->m_conversations.IsEmpty());
+    EXPECT_EQ(partner.CallsOf(XTYP_DISCONNECT).size(), 1u);
+}
+
+TEST_F(DdeClientTest, AdviseDataIsAcceptedOnlyByConversationsThatTakeIt) {
+    auto* const mine = new CMyConv(server.get(), 1);
+    auto* const plain = new CDDEConv(server.get());
+    ASSERT_TRUE(mine->Connect("Partner", "Clock"));
+    ASSERT_TRUE(plain->Connect("Partner", "Alarm"));
+    ASSERT_TRUE(mine->StartAdvise("Time"));
+    ASSERT_TRUE(plain->StartAdvise("Time"));
+    EXPECT_EQ(partner.CallsOf(XTYP_ADVSTART).back().fmt, CF_TEXT);
+    server->TakeLines();
+
+    DdePostAdvise(partner.Id(), partner.Hsz("Clock"), partner.Hsz("Time"));
+    EXPECT_EQ(server->TakeLines(), (std::vector<std::string>{"Callback 4010H"}));
+    DdePostAdvise(partner.Id(), partner.Hsz("Alarm"), partner.Hsz("Time"));
+    EXPECT_EQ(server->TakeLines(),
+              (std::vector<std::string>{"Callback 4010H", "AdviseData Alarm|Time failed"}));
+
+    // The answers themselves, straight from the callback.
+    const char text[] = "1";
+    const auto deliver = [&](HCONV conv) {
+        const HDDEDATA hData =
+            DdeCreateDataHandle(server->m_instance, reinterpret_cast<const BYTE*>(text),
+                                sizeof text, 0, nullptr, CF_TEXT, 0);
+        const HDDEDATA answer = ServerCallback(XTYP_ADVDATA, CF_TEXT, conv, partner.Hsz("Clock"),
+                                               partner.Hsz("Time"), hData, 0, 0);
+        DdeFreeDataHandle(hData);
+        return answer;
+    };
+    EXPECT_EQ(deliver(mine->m_hConv), HDDEDATA(DDE_FACK));
+    EXPECT_EQ(deliver(plain->m_hConv), HDDEDATA());
+    EXPECT_EQ(deliver(HCONV(12345)), HDDEDATA());
+}
+
+TEST_F(DdeClientTest, APartnerEndingTheConversationUnregistersIt) {
+    bool destroyed = false;
+    auto* const held = new CTrackedConv(server.get(), destroyed);
+    held->AddRef();
+    ASSERT_TRUE(held->Connect("Partner", "Clock"));
+    EXPECT_EQ(held->m_refCount, 2);
+    server->TakeLines();
+
+    ASSERT_TRUE(DdeDisconnect(partner.CallsOf(XTYP_CONNECT_CONFIRM).back().conv));
+    EXPECT_EQ(server->TakeLines(), (std::vector<std::string>{"Callback 80C2H", "Disconnect"}));
+    EXPECT_TRUE(server->m_conversations.IsEmpty());
+    EXPECT_FALSE(held->m_hConv);
+    EXPECT_FALSE(destroyed);
+    void* data = nullptr;
+    DWORD size = 0;
+    EXPECT_FALSE(held->Request("Time", &data, &size));  // no conversation any more
+
+    // Kept by its creator, it can connect again.
+    ASSERT_TRUE(held->Connect("Partner", "Clock"));
+    partner.Uninitialize();
+    EXPECT_TRUE(server->m_conversations.IsEmpty());
+    EXPECT_EQ(held->Release(), 0);
+    EXPECT_TRUE(destroyed);
+}
+
+TEST_F(DdeClientTest, AConnectedConversationCanBeDestroyedDirectly) {
+    bool destroyed = false;
+    {
+        CTrackedConv onStack(server.get(), destroyed);
+        ASSERT_TRUE(onStack.Connect("Partner", "Clock"));
+    }
+    EXPECT_TRUE(destroyed);
+    EXPECT_TRUE(server->m_conversations.IsEmpty());
+    EXPECT_EQ(partner.CallsOf(XTYP_DISCONNECT).size(), 1u);
+    EXPECT_TRUE(diagnostics.assertions.empty());
+}
+
+TEST_F(DdeClientTest, StopEndsEveryConversationIncludingOnesWithItself) {
+    bool destroyed = false;
+    auto* const own = new CTrackedConv(server.get(), destroyed);
+    ASSERT_TRUE(own->Connect("Vantrel", "System"));
+    auto* const kept = new CMyConv(server.get(), 2);
+    kept->AddRef();
+    ASSERT_TRUE(kept->Connect("Partner", "Clock"));
+    EXPECT_EQ(server->m_conversations.GetCount(), 3);  // both ends of our own, and one more
+
+    server->Stop();
+    EXPECT_TRUE(destroyed);
+    EXPECT_TRUE(server->m_conversations.IsEmpty());
+    EXPECT_FALSE(kept->m_hConv);
+    EXPECT_FALSE(server->m_running);
+    EXPECT_EQ(partner.CallsOf(XTYP_DISCONNECT).size(), 1u);
+    EXPECT_TRUE(diagnostics.assertions.empty());
+    EXPECT_EQ(kept->Release(), 0);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dde/stddde.h"
+#include "framework/StringFormat.h"
+#include "tests/platform/DdePartner.h"
+#include "tests/support/Diagnostics.h"
+
+// A server that keeps its status lines and the transactions it leaves to
+// OnOtherTransaction.
+class CTestServer : public CDDEServer {
+public:
+    __attribute__((format(printf, 2, 3))) void LogStatus(const char* szFormat, ...) override {
+        va_list args;
+        va_start(args, szFormat);
+        lines.push_back(StringPrintfV(szFormat, args));
+        va_end(args);
+    }
+    HDDEDATA OnOtherTransaction(UINT wType, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR,
+                                ULONG_PTR) override {
+        others.push_back(wType);
+        return nullptr;
+    }
+
+    // The status lines so far, which are then forgotten.
+    std::vector<std::string> TakeLines() { return std::exchange(lines, {}); }
+
+    std::vector<std::string> lines;
+    std::vector<UINT> others;
+};
+
+// A running server "Vantrel" and a partner instance playing the other
+// program. Each test gets its own server, so the process-wide one is let go
+// of afterwards.
+class DdeServerTest : public ::testing::Test {
+protected:
+    DdeServerTest() : server(std::make_unique<CTestServer>()) {
+        EXPECT_TRUE(server->Create("Vantrel"));
+    }
+    ~DdeServerTest() override {
+        server.reset();
+        g_ddeServer = nullptr;
+    }
+
+    // The partner's conversation with the server on `topic`.
+    HCONV ConnectPartner(const char* topic) {
+        const HCONV conv = partner.Connect("Vantrel", topic);
+        EXPECT_TRUE(conv) << topic;
+        server->TakeLines();
+        return conv;
+    }
+
+    // Serves `topic` under `name`, with `item` under `itemName` in it.
+    void Serve(CDDETopic& topic, const char* name, CDDEItem& item, const char* itemName) {
+        topic.Create(name);
+        item.Create(itemName);
+        topic.AddItem(&item);
+        server->AddTopic(&topic);
+    }
+
+    CapturedDiagnostics diagnostics;
+    std::unique_ptr<CTestServer> server;
+    DdePartner partner;
+};
+
+// A text with its terminating zero, as DDE answers carry it.
+inline std::string WithZero(const std::string& text) {
+    return text + '\0';
+}
