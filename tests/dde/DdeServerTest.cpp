@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,24 +8,10 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 class CCountingItem : public CDDEStringItem {
 public:
     void OnPoke() override { ++pokes; }
     int pokes = 0;
-};
-
-// An item offering the formats it is given.
-class CFormatsItem : public CDDEItem {
-public:
-    explicit CFormatsItem(std::vector<WORD> formats) : m_formats(std::move(formats)) {
-        m_formats.push_back(0);
-    }
-    const WORD* GetFormatList() override { return m_formats.data(); }
-
-private:
-    std::vector<WORD> m_formats;
 };
 
 class CCommandTopic : public CDDETopic {
@@ -41,11 +26,12 @@ public:
 }  // namespace
 
 TEST_F(DdeServerTest, SystemTopicAnswersItsFourItems) {
+    EXPECT_FALSE(partner.Connect("Vantrel", "Nope"));
+    EXPECT_EQ(server->TakeLines(), Lines{"Callback 1062H"});
     const HCONV conv = partner.Connect("Vantrel", "System");
     ASSERT_TRUE(conv);
     EXPECT_EQ(server->TakeLines(),
               (Lines{"Callback 1062H", "Callback 8072H", "Connect to System"}));
-    EXPECT_EQ(server->m_conversations.GetCount(), 1);
 
     EXPECT_EQ(partner.Request(conv, "Topics"), WithZero("System"));
     EXPECT_EQ(server->TakeLines(),
@@ -55,11 +41,11 @@ TEST_F(DdeServerTest, SystemTopicAnswersItsFourItems) {
     EXPECT_EQ(partner.Request(conv, "TopicItemList"),
               WithZero("TopicItemList\tFormats\tTopics\tSysItems"));
     EXPECT_EQ(partner.Request(conv, "Formats"), WithZero("TEXT"));
+    EXPECT_EQ(DdeCountDataHandles(server->m_instance), 0u);  // the library took the answers
 
     CDDETopic weather;
     CDDEStringItem pass;
     Serve(weather, "Weather", pass, "Pass");
-    EXPECT_TRUE(server->AddTopic(&weather));
     EXPECT_EQ(partner.Request(conv, "Topics"), WithZero("System\tWeather"));
     // The shared item now reports on the topic added last.
     EXPECT_EQ(partner.Request(conv, "TopicItemList"), WithZero("Pass\tTopicItemList\tFormats"));
@@ -68,94 +54,71 @@ TEST_F(DdeServerTest, SystemTopicAnswersItsFourItems) {
     EXPECT_EQ(server->TakeLines(),
               (Lines{"Callback 20B0H", "Request System|Nope", "System topic request: Nope",
                      "Request System|Nope failed"}));
-    EXPECT_EQ(server->others, (std::vector<UINT>{XTYP_REQUEST}));
+    EXPECT_EQ(server->others, (std::vector<UINT>{XTYP_CONNECT, XTYP_REQUEST}));
 }
 
-TEST_F(DdeServerTest, FormatsNamesEachFormatOnce) {
-    const UINT registered = RegisterClipboardFormatA("Vantrel Pass");
-    CFormatsItem item({0x0200, static_cast<WORD>(registered), CF_TEXT, 2, CF_TEXT});
+TEST_F(DdeServerTest, FormatsNamesEachOfferedFormatOnce) {
+    class CImageItem : public CDDEItem {
+    public:
+        const WORD* GetFormatList() override { return formats; }
+        WORD formats[6] = {0x0200, 0, CF_TEXT, 2, CF_TEXT, 0};
+    } item;
+    item.formats[1] = static_cast<WORD>(RegisterClipboardFormatA("Vantrel Pass"));
     CDDETopic topic;
     Serve(topic, "Images", item, "Picture");
     const HCONV conv = ConnectPartner("Images");
+    // A format without a name keeps its place, empty.
     EXPECT_EQ(partner.Request(conv, "Formats"), WithZero("\tVantrel Pass\tTEXT\tBITMAP"));
-
-    std::vector<WORD> many;
-    for (WORD format = 0x300; format < 0x300 + 150; ++format) {
-        many.push_back(format);
-    }
-    CFormatsItem crowded(many);
-    crowded.Create("Crowded");
-    topic.AddItem(&crowded);
-    const std::string names = partner.Request(conv, "Formats").value_or("");
-    EXPECT_EQ(std::count(names.begin(), names.end(), '\t'),
-              CDDESystemItem_FormatList::kMaxFormats - 1);
-
-    EXPECT_EQ(FormatName(12), "WAVE");
-    EXPECT_EQ(FormatName(0x10003), "METAFILEPICT");
-    EXPECT_EQ(FormatName(registered), "Vantrel Pass");
-    EXPECT_EQ(FormatName(0x0200), "");
 }
 
-TEST_F(DdeServerTest, ConnectionsOnlyToServedTopics) {
-    EXPECT_FALSE(partner.Connect("Vantrel", "Nope"));
-    EXPECT_EQ(server->TakeLines(), (Lines{"Callback 1062H"}));
-    EXPECT_EQ(server->others, (std::vector<UINT>{XTYP_CONNECT}));
-    EXPECT_TRUE(server->m_conversations.IsEmpty());
-}
-
-TEST_F(DdeServerTest, PokesFromTheOtherProgramAreStoredAndAdvised) {
+TEST_F(DdeServerTest, PokesFromThePartnerAreAdvisedOurOwnAreOnlyStored) {
     CDDETopic topic;
     CCountingItem value;
     Serve(topic, "Data", value, "Value");
     const HCONV conv = ConnectPartner("Data");
-    ASSERT_TRUE(partner.StartAdvise(conv, "Value"));
+    ASSERT_TRUE(partner.Send(conv, XTYP_ADVSTART, "Value"));
 
-    EXPECT_TRUE(partner.Poke(conv, "Value", WithZero("abc")));
+    EXPECT_TRUE(partner.Send(conv, XTYP_POKE, "Value", "abc"));  // no zero: the size ends it
     EXPECT_STREQ(value.GetData(), "abc");
     EXPECT_EQ(value.pokes, 1);
-    const auto advised = partner.CallsOf(XTYP_ADVDATA);
-    ASSERT_EQ(advised.size(), 1u);
-    EXPECT_EQ(advised[0].data, WithZero("abc"));
+    ASSERT_EQ(partner.CallsOf(XTYP_ADVDATA).size(), 1u);
+    EXPECT_EQ(partner.CallsOf(XTYP_ADVDATA)[0].data, WithZero("abc"));
+    EXPECT_EQ(DdeCountDataHandles(0) + DdeCountDataHandles(server->m_instance), 0u);
 
-    // The server's own conversation pokes without announcing it.
     CDDEConv* const own = new CDDEConv(server.get());
     ASSERT_TRUE(own->Connect("Vantrel", "Data"));
-    EXPECT_TRUE(own->Poke(CF_TEXT, "Value", "xyz", 4));
-    EXPECT_STREQ(value.GetData(), "xyz");
+    EXPECT_TRUE(own->Poke(CF_TEXT, "Value", "xy\0z", 4));
+    EXPECT_STREQ(value.GetData(), "xy");
+    EXPECT_EQ(value.pokes, 2);
     EXPECT_EQ(partner.CallsOf(XTYP_ADVDATA).size(), 1u);
     own->Disconnect();
 
     server->TakeLines();
-    EXPECT_FALSE(partner.Poke(conv, "Nope", WithZero("1")));
-    EXPECT_EQ(server->TakeLines(), (Lines{"Callback 4090H", "Poke Data|Nope failed"}));
+    EXPECT_FALSE(partner.Send(conv, XTYP_POKE, "Nope", "1"));
     // Another format for a text item is the partner's choice, not our fault.
-    EXPECT_FALSE(partner.Poke(conv, "Value", WithZero("1"), 2));
+    EXPECT_FALSE(partner.Send(conv, XTYP_POKE, "Value", "1", 2));
     EXPECT_FALSE(partner.Request(conv, "Value", 2));
     EXPECT_EQ(server->TakeLines(),
-              (Lines{"Callback 4090H", "Poke Data|Value failed", "Callback 20B0H",
-                     "Request Data|Value", "Request Data|Value failed"}));
-    EXPECT_STREQ(value.GetData(), "xyz");
+              (Lines{"Callback 4090H", "Poke Data|Nope failed", "Callback 4090H",
+                     "Poke Data|Value failed", "Callback 20B0H", "Request Data|Value",
+                     "Request Data|Value failed"}));
+    EXPECT_EQ(partner.Request(conv, "Value"), WithZero("xy"));
     EXPECT_TRUE(diagnostics.assertions.empty());
 }
 
 TEST_F(DdeServerTest, SetDataAdvisesTheTopicTheItemWasAddedToLast) {
     CDDETopic first, second;
-    first.Create("First");
-    second.Create("Second");
-    server->AddTopic(&first);
-    server->AddTopic(&second);
     CDDEStringItem shared;
-    shared.Create("Shared");
     CDDEItem plain;
+    Serve(first, "First", shared, "Shared");
+    Serve(second, "Second", shared, "Shared");
     plain.Create("Plain");
-    first.AddItem(&shared);
     first.AddItem(&plain);
-    second.AddItem(&shared);
     const HCONV toFirst = ConnectPartner("First");
     const HCONV toSecond = ConnectPartner("Second");
-    ASSERT_TRUE(partner.StartAdvise(toFirst, "Shared"));
-    ASSERT_TRUE(partner.StartAdvise(toSecond, "Shared"));
-    EXPECT_FALSE(partner.StartAdvise(toFirst, "Plain"));
+    ASSERT_TRUE(partner.Send(toFirst, XTYP_ADVSTART, "Shared"));
+    ASSERT_TRUE(partner.Send(toSecond, XTYP_ADVSTART, "Shared"));
+    EXPECT_FALSE(partner.Send(toFirst, XTYP_ADVSTART, "Plain"));
     EXPECT_EQ(server->TakeLines().back(), "Can't advise on First|Plain");
 
     shared.SetData("new");
@@ -176,68 +139,61 @@ TEST_F(DdeServerTest, SetDataAdvisesTheTopicTheItemWasAddedToLast) {
 
 TEST_F(DdeServerTest, ExecuteIsAcknowledgedOnlyWhenTheTopicRunsIt) {
     const HCONV system = ConnectPartner("System");
-    EXPECT_FALSE(partner.Execute(system, WithZero("[go]")));
+    EXPECT_FALSE(partner.Send(system, XTYP_EXECUTE, nullptr, WithZero("[go]")));
     EXPECT_EQ(server->TakeLines(), (Lines{"Callback 4050H", "Exec", "Exec failed"}));
 
     CCommandTopic commands;
     commands.Create("Commands");
     server->AddTopic(&commands);
     const HCONV conv = ConnectPartner("Commands");
-    EXPECT_TRUE(partner.Execute(conv, WithZero("[go]")));
+    EXPECT_TRUE(partner.Send(conv, XTYP_EXECUTE, nullptr, WithZero("[go]")));
     EXPECT_EQ(commands.command, WithZero("[go]"));
     EXPECT_EQ(server->TakeLines(), (Lines{"Callback 4050H", "Exec"}));
 }
 
-TEST_F(DdeServerTest, WildConnectOffersServiceAndTopicPairs) {
-    CDDETopic topic;
-    topic.Create("Weather");
-    server->AddTopic(&topic);
-
-    const auto pairs = [](HDDEDATA hData) {
-        const std::string bytes = DdePartner::Bytes(hData);
-        std::vector<HSZPAIR> table(bytes.size() / sizeof(HSZPAIR));
-        std::memcpy(table.data(), bytes.data(), table.size() * sizeof(HSZPAIR));
-        EXPECT_EQ(bytes.size() % sizeof(HSZPAIR), 0u);
-        DdeFreeDataHandle(hData);
-        return table;
-    };
-    const auto all = pairs(server->AnswerWildConnect(nullptr));
-    ASSERT_EQ(all.size(), 3u);  // two topics and the null pair
-    EXPECT_EQ(partner.Text(all[0].hszSvc), "Vantrel");
-    EXPECT_EQ(partner.Text(all[0].hszTopic), "System");
-    EXPECT_EQ(partner.Text(all[1].hszSvc), "Vantrel");
-    EXPECT_EQ(partner.Text(all[1].hszTopic), "Weather");
-    EXPECT_FALSE(all[2].hszSvc || all[2].hszTopic);
-
-    const HSZ weather = partner.Hsz("Weather");
-    const auto one = pairs(server->AnswerWildConnect(weather));
-    ASSERT_EQ(one.size(), 2u);
-    EXPECT_EQ(one[0].hszSvc, server->m_hszService.GetHandle());
-    EXPECT_EQ(one[0].hszTopic, weather);
-    EXPECT_FALSE(one[1].hszSvc || one[1].hszTopic);
+TEST_F(DdeServerTest, WildConnectsOfferServiceAndTopicPairs) {
+    CDDETopic weather;
+    weather.Create("Weather");
+    server->AddTopic(&weather);
+    const HDDEDATA table = server->AnswerWildConnect(nullptr);
+    const std::string bytes = DdePartner::Bytes(table);
+    DdeFreeDataHandle(table);
+    ASSERT_EQ(bytes.size(), 3 * sizeof(HSZPAIR));  // a pair per topic, then the null pair
+    HSZPAIR pairs[3];
+    std::memcpy(pairs, bytes.data(), sizeof pairs);
+    for (const auto& [pair, topic] :
+         {std::pair(pairs[0], "System"), std::pair(pairs[1], "Weather")}) {
+        EXPECT_EQ(partner.Text(pair.hszSvc), "Vantrel");
+        EXPECT_EQ(partner.Text(pair.hszTopic), topic);
+    }
+    EXPECT_FALSE(pairs[2].hszSvc || pairs[2].hszTopic);
     server->TakeLines();
     EXPECT_FALSE(server->AnswerWildConnect(partner.Hsz("Nope")));
-    EXPECT_EQ(server->TakeLines(), (Lines{"Wild connect to Nope refused"}));
+    EXPECT_EQ(server->TakeLines(), Lines{"Wild connect to Nope refused"});
 
-    // Through the library: any service, or ours, connects; another does not.
-    const HCONV conv = DdeConnect(partner.Id(), nullptr, weather, nullptr);
-    ASSERT_TRUE(conv);
+    // Through the library: with a topic there is one conversation; without
+    // one, one per topic, of which the partner keeps the first.
+    ASSERT_TRUE(DdeConnect(partner.Id(), nullptr, partner.Hsz("Weather"), nullptr));
     EXPECT_EQ(server->TakeLines(), (Lines{"Callback 20E2H", "Wild connect to Weather",
                                           "Callback 8072H", "Connect to Weather"}));
-    EXPECT_TRUE(DdeConnect(partner.Id(), partner.Hsz("VANTREL"), nullptr, nullptr));
+    const HCONV kept = DdeConnect(partner.Id(), partner.Hsz("VANTREL"), nullptr, nullptr);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(server->TakeLines(), (Lines{"Callback 20E2H", "Wild connect to <null>",
+                                          "Callback 8072H", "Connect to System", "Callback 8072H",
+                                          "Connect to Weather", "Callback 80C2H", "Disconnect"}));
+    EXPECT_EQ(server->m_conversations.GetCount(), 2);
+    EXPECT_EQ(partner.Request(kept, "Topics"), WithZero("System\tWeather"));
     EXPECT_FALSE(DdeConnect(partner.Id(), partner.Hsz("Other"), nullptr, nullptr));
-    EXPECT_EQ(server->TakeLines().back(), "Callback 20E2H");
+    EXPECT_EQ(DdeCountDataHandles(server->m_instance), 0u);
 }
 
 TEST_F(DdeServerTest, OnlyOneServerPerProcessRun) {
     CTestServer second;
     DWORD instance = 99;
     EXPECT_FALSE(second.Create("Other", 0, &instance));
-    EXPECT_EQ(diagnostics.traces, (std::vector<std::string>{"Already got a server!\n"}));
+    EXPECT_EQ(diagnostics.traces, Lines{"Already got a server!\n"});
     EXPECT_EQ(diagnostics.assertions.size(), 1u);
     EXPECT_EQ(instance, 99u);
-    EXPECT_FALSE(second.m_running);
     EXPECT_EQ(g_ddeServer, server.get());
-    EXPECT_TRUE(server->m_running);
-    EXPECT_EQ(server->GetLastDdeError(), DMLERR_NO_ERROR);
+    EXPECT_TRUE(partner.Connect("Vantrel", "System"));
 }

@@ -5,12 +5,16 @@
 #include <cstdarg>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dde/stddde.h"
 #include "framework/StringFormat.h"
+#include "platform/DdemlDiagnostics.h"
 #include "tests/platform/DdePartner.h"
 #include "tests/support/Diagnostics.h"
+
+using Lines = std::vector<std::string>;
 
 // A server that keeps its status lines and the transactions it leaves to
 // OnOtherTransaction.
@@ -29,9 +33,9 @@ public:
     }
 
     // The status lines so far, which are then forgotten.
-    std::vector<std::string> TakeLines() { return std::exchange(lines, {}); }
+    Lines TakeLines() { return std::exchange(lines, {}); }
 
-    std::vector<std::string> lines;
+    Lines lines;
     std::vector<UINT> others;
 };
 
@@ -40,9 +44,7 @@ public:
 // of afterwards.
 class DdeServerTest : public ::testing::Test {
 protected:
-    DdeServerTest() : server(std::make_unique<CTestServer>()) {
-        EXPECT_TRUE(server->Create("Vantrel"));
-    }
+    DdeServerTest() { EXPECT_TRUE(server->Create("Vantrel")); }
     ~DdeServerTest() override {
         server.reset();
         g_ddeServer = nullptr;
@@ -56,7 +58,7 @@ protected:
         return conv;
     }
 
-    // Serves `topic` under `name`, with `item` under `itemName` in it.
+    // Serves `topic` with `item` in it.
     void Serve(CDDETopic& topic, const char* name, CDDEItem& item, const char* itemName) {
         topic.Create(name);
         item.Create(itemName);
@@ -65,7 +67,7 @@ protected:
     }
 
     CapturedDiagnostics diagnostics;
-    std::unique_ptr<CTestServer> server;
+    std::unique_ptr<CTestServer> server = std::make_unique<CTestServer>();
     DdePartner partner;
 };
 

@@ -1,10 +1,12 @@
 #pragma once
 
-#include <array>
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ClipboardFormats.h"
@@ -16,45 +18,30 @@ class DdePartner {
 public:
     struct Call {
         UINT type;
-        UINT fmt;
         HCONV conv;
-        HSZ hsz1;
-        HSZ hsz2;
-        std::string text1;  // the strings' texts, read during the callback
+        std::string text1;  // the string handles' texts, read during the callback
         std::string text2;
-        std::optional<std::string> data;  // the data handle's bytes
-        ULONG_PTR data1;
-        ULONG_PTR data2;
+        std::optional<std::string> data;
     };
 
-    DdePartner() {
-        for (std::size_t slot = 0; slot < kSlots; ++slot) {
-            if (Partners()[slot] == nullptr) {
-                m_slot = slot;
-                Partners()[slot] = this;
-                if (DdeInitializeA(&m_id, Callbacks()[slot], 0, 0) != DMLERR_NO_ERROR) {
-                    throw std::runtime_error("DdeInitializeA failed");
-                }
-                return;
-            }
+    // A callback gets no context, so each live partner takes one of two slots.
+    DdePartner() : m_slot(s_slots[0] == nullptr ? 0 : 1) {
+        const PFNCALLBACK callback = m_slot == 0 ? &Trampoline<0> : &Trampoline<1>;
+        if (s_slots[m_slot] != nullptr || DdeInitializeA(&m_id, callback, 0, 0) != 0) {
+            throw std::runtime_error("no DDE instance for the partner");
         }
-        throw std::runtime_error("too many partners");
+        s_slots[m_slot] = this;
     }
     ~DdePartner() {
-        if (m_id != 0) {
-            DdeUninitialize(m_id);
-        }
-        Partners()[m_slot] = nullptr;
+        Uninitialize();
+        s_slots[m_slot] = nullptr;
     }
     DdePartner(const DdePartner&) = delete;
     DdePartner& operator=(const DdePartner&) = delete;
 
     DWORD Id() const { return m_id; }
-    // Ends the instance now (as the other program quitting would).
-    void Uninitialize() {
-        DdeUninitialize(m_id);
-        m_id = 0;
-    }
+    // Ends the instance now, as the other program quitting would.
+    void Uninitialize() { DdeUninitialize(std::exchange(m_id, 0)); }
 
     HSZ Hsz(const char* text) const { return DdeCreateStringHandleA(m_id, text, CP_WINANSI); }
     std::string Text(HSZ hsz) const {
@@ -62,45 +49,38 @@ public:
         DdeQueryStringA(m_id, hsz, buffer, sizeof buffer, CP_WINANSI);
         return buffer;
     }
-    bool Register(const char* service) const {
-        return static_cast<bool>(DdeNameService(m_id, Hsz(service), nullptr, DNS_REGISTER));
-    }
     HCONV Connect(const char* service, const char* topic) const {
         return DdeConnect(m_id, Hsz(service), Hsz(topic), nullptr);
     }
 
-    // The bytes a request answers with (the handle is freed), or nothing.
+    // The bytes a request is answered with (the reply is freed), or nothing.
     std::optional<std::string> Request(HCONV conv, const char* item, UINT fmt = CF_TEXT) const {
         const HDDEDATA reply =
             DdeClientTransaction(nullptr, 0, conv, Hsz(item), fmt, XTYP_REQUEST, 5000, nullptr);
-        if (!reply) {
-            return std::nullopt;
-        }
-        std::string bytes = Bytes(reply);
+        const auto bytes = reply ? std::optional(Bytes(reply)) : std::nullopt;
         DdeFreeDataHandle(reply);
         return bytes;
     }
-    bool Poke(HCONV conv, const char* item, const std::string& bytes, UINT fmt = CF_TEXT) const {
-        return Transact(conv, item, bytes, fmt, XTYP_POKE);
-    }
-    bool Execute(HCONV conv, const std::string& bytes) const {
-        return static_cast<bool>(DdeClientTransaction(Data(bytes), Size(bytes), conv, nullptr,
-                                                      CF_TEXT, XTYP_EXECUTE, 5000, nullptr));
-    }
-    bool StartAdvise(HCONV conv, const char* item, UINT fmt = CF_TEXT) const {
-        return static_cast<bool>(
-            DdeClientTransaction(nullptr, 0, conv, Hsz(item), fmt, XTYP_ADVSTART, 5000, nullptr));
+    // Any other transaction; no bytes send no data at all.
+    bool Send(HCONV conv, UINT type, const char* item, const std::string& bytes = {},
+              UINT fmt = CF_TEXT) const {
+        const auto* const data =
+            reinterpret_cast<const BYTE*>(bytes.empty() ? nullptr : bytes.data());
+        return static_cast<bool>(DdeClientTransaction(data, static_cast<DWORD>(bytes.size()), conv,
+                                                      item ? Hsz(item) : nullptr, fmt, type, 5000,
+                                                      nullptr));
     }
 
-    // The calls of one transaction type, in order.
     std::vector<Call> CallsOf(UINT type) const {
         std::vector<Call> found;
-        for (const Call& call : calls) {
-            if (call.type == type) {
-                found.push_back(call);
-            }
-        }
+        std::copy_if(calls.begin(), calls.end(), std::back_inserter(found),
+                     [type](const Call& call) { return call.type == type; });
         return found;
+    }
+    // An answer carrying `bytes`, for the library to take over.
+    HDDEDATA Data(const std::string& bytes) const {
+        return DdeCreateDataHandle(m_id, reinterpret_cast<const BYTE*>(bytes.data()),
+                                   static_cast<DWORD>(bytes.size()), 0, nullptr, CF_TEXT, 0);
     }
 
     static std::string Bytes(HDDEDATA hData) {
@@ -115,44 +95,19 @@ public:
     std::function<HDDEDATA(const Call&)> answer;
 
 private:
-    static constexpr std::size_t kSlots = 4;
-
-    static const BYTE* Data(const std::string& bytes) {
-        return reinterpret_cast<const BYTE*>(bytes.data());
-    }
-    static DWORD Size(const std::string& bytes) { return static_cast<DWORD>(bytes.size()); }
-
-    bool Transact(HCONV conv, const char* item, const std::string& bytes, UINT fmt,
-                  UINT type) const {
-        return static_cast<bool>(DdeClientTransaction(Data(bytes), Size(bytes), conv, Hsz(item),
-                                                      fmt, type, 5000, nullptr));
-    }
-
-    HDDEDATA OnCallback(UINT type, UINT fmt, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA hData,
-                        ULONG_PTR data1, ULONG_PTR data2) {
-        Call call{type, fmt, conv, hsz1, hsz2, Text(hsz1), Text(hsz2), std::nullopt, data1, data2};
+    template <int Slot>
+    static HDDEDATA Trampoline(UINT type, UINT, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA hData,
+                               ULONG_PTR, ULONG_PTR) {
+        DdePartner& self = *s_slots[Slot];
+        Call call{type, conv, self.Text(hsz1), self.Text(hsz2), std::nullopt};
         if (hData) {
             call.data = Bytes(hData);
         }
-        calls.push_back(call);
-        return answer ? answer(call) : nullptr;
+        self.calls.push_back(call);
+        return self.answer ? self.answer(call) : nullptr;
     }
+    static inline DdePartner* s_slots[2] = {};
 
-    template <std::size_t Slot>
-    static HDDEDATA Trampoline(UINT type, UINT fmt, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA hData,
-                               ULONG_PTR data1, ULONG_PTR data2) {
-        return Partners()[Slot]->OnCallback(type, fmt, conv, hsz1, hsz2, hData, data1, data2);
-    }
-    static std::array<DdePartner*, kSlots>& Partners() {
-        static std::array<DdePartner*, kSlots> partners{};
-        return partners;
-    }
-    static const std::array<PFNCALLBACK, kSlots>& Callbacks() {
-        static const std::array<PFNCALLBACK, kSlots> callbacks{&Trampoline<0>, &Trampoline<1>,
-                                                               &Trampoline<2>, &Trampoline<3>};
-        return callbacks;
-    }
-
-    std::size_t m_slot = 0;
+    int m_slot;
     DWORD m_id = 0;
 };
