@@ -138,7 +138,10 @@ void CSerialPort::ReadEx(void* lpBuf, std::uint32_t dwCount) {
 void CSerialPort::DispatchCompletion(std::uint32_t dwErrorCode, std::uint32_t dwCount,
                                      OVERLAPPED* lpOverlapped) {
     VANTREL_ASSERT(lpOverlapped != nullptr);
-    CObject* const issuer = lpOverlapped != nullptr ? lpOverlapped->pIssuer : nullptr;
+    if (lpOverlapped == nullptr) {
+        return;
+    }
+    CObject* const issuer = lpOverlapped->pIssuer;
     const bool fromPort = issuer != nullptr && issuer->IsKindOf(RUNTIME_CLASS(CSerialPort));
     VANTREL_ASSERT(fromPort);
     if (fromPort) {
