@@ -124,7 +124,9 @@ UniqueFd OpenNamedPort(const std::string& name) {
     }
     UniqueFd fd(
         ::open(ComPortDevicePath(port).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.IsValid() && !::isatty(fd.Get())) {
+    if (!fd.IsValid()) {
+        ReportHeldPortAsAccessDenied();
+    } else if (!::isatty(fd.Get())) {
         errno = ENOTTY;
         return UniqueFd();
     }
@@ -286,9 +288,7 @@ bool SetDefaultCommConfig(const std::string& name, const COMMCONFIG& config, std
     }
     // Settings are not changed under a program that holds the port.
     if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) {
-            errno = EACCES;
-        }
+        ReportHeldPortAsAccessDenied();
         return false;
     }
     termios line{};

@@ -33,13 +33,16 @@ std::uint32_t CountSince(std::uint32_t& seen, int now) {
 
 }  // namespace
 
+void ReportHeldPortAsAccessDenied() {
+    if (errno == EBUSY || errno == EWOULDBLOCK) {
+        errno = EACCES;
+    }
+}
+
 std::shared_ptr<CommDevice> CommDevice::OpenExclusive(const std::string& path) {
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.IsValid()) {
-        // EBUSY: another program has the terminal in exclusive mode.
-        if (errno == EBUSY) {
-            errno = EACCES;
-        }
+        ReportHeldPortAsAccessDenied();
         return nullptr;
     }
     if (!::isatty(fd.Get())) {
@@ -47,9 +50,7 @@ std::shared_ptr<CommDevice> CommDevice::OpenExclusive(const std::string& path) {
         return nullptr;
     }
     if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) {
-            errno = EACCES;
-        }
+        ReportHeldPortAsAccessDenied();
         return nullptr;
     }
     // Only once the lock is ours: clearing exclusive mode on failure would

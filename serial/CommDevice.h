@@ -11,6 +11,10 @@
 #include "serial/CommTypes.h"
 #include "serial/PortIo.h"
 
+// Turns errno into EACCES where it shows that another program holds the
+// port: EBUSY from its exclusive mode, EWOULDBLOCK from its lock.
+void ReportHeldPortAsAccessDenied();
+
 // One open terminal with what a serial driver keeps for it: the settings
 // termios cannot hold, the queue sizes asked for, the error counts already
 // reported, and the engine running its transfers. Each call returns false
