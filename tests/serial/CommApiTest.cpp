@@ -204,6 +204,28 @@ TEST_F(CommApiTest, AHungUpLineEndsPendingTransfersAndRefusesNewOnes) {
     EXPECT_EQ(errno, EIO);
 }
 
+TEST_F(CommApiTest, BytesThatArrivedBeforeAHangUpAreStillDelivered) {
+    // Without a read interval only the count or the line's end can end a read.
+    ASSERT_TRUE(SetCommTimeouts(handle, COMMTIMEOUTS{}));
+    ASSERT_FALSE(StartRead(8));
+    line.Send("abc");
+    COMSTAT status{};
+    for (int tries = 0; tries < 5000 && (status.cbInQue < 3 || line.Queued() > 0); ++tries) {
+        ::usleep(1000);
+        ASSERT_TRUE(ClearCommError(handle, nullptr, &status));
+    }
+    ASSERT_EQ(line.Queued(), 0);
+    // A write through the record drops the read; the bytes it staged stay.
+    ASSERT_TRUE(WriteFile(handle, "x", 1, nullptr, &record));
+    line.HangUp();
+
+    EXPECT_TRUE(StartRead(8));
+    EXPECT_EQ(record.InternalHigh, 3u);
+    EXPECT_EQ(buffer.substr(0, 3), "abc");
+    EXPECT_FALSE(StartRead(8));
+    EXPECT_EQ(errno, EIO);
+}
+
 TEST_F(CommApiTest, CancellingEndsPendingTransfersAsCancelled) {
     ASSERT_FALSE(StartRead(8));
     ASSERT_TRUE(CancelIo(handle));

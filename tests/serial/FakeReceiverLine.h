@@ -51,21 +51,24 @@ public:
         }
     }
 
+    // Bytes waiting on the terminal side, not yet read by the port.
+    int Queued() const {
+        int queued = 0;
+        ::ioctl(m_terminal.Get(), TIOCINQ, &queued);
+        return queued;
+    }
+
     // Sends, and returns once the bytes are readable on the port's side
     // (a pseudo-terminal passes them on a moment later).
     void SendQueued(std::string_view bytes) const {
-        int before = 0;
-        ::ioctl(m_terminal.Get(), TIOCINQ, &before);
+        const int wanted = Queued() + static_cast<int>(bytes.size());
         Send(bytes);
-        for (int tries = 0; tries < 5000; ++tries) {
-            int queued = 0;
-            if (::ioctl(m_terminal.Get(), TIOCINQ, &queued) == 0 &&
-                queued >= before + static_cast<int>(bytes.size())) {
-                return;
-            }
+        for (int tries = 0; tries < 5000 && Queued() < wanted; ++tries) {
             ::usleep(1000);
         }
-        throw std::runtime_error("the bytes never arrived");
+        if (Queued() < wanted) {
+            throw std::runtime_error("the bytes never arrived");
+        }
     }
 
     // What the port sent: `count` bytes, or fewer when none came for 5 s.
