@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <system_error>
 
+#include "platform/NullOnFailure.h"
+
 namespace {
 
 UniqueFd NewEventDescriptor(bool initiallySet) {
@@ -48,5 +50,5 @@ bool Event::TryAcquire() {
 }
 
 std::unique_ptr<Event> CreateEvent(EventReset reset, bool initiallySet) noexcept {
-    return MakeWaitable<Event>(reset, initiallySet);
+    return NullOnFailure([&] { return std::make_unique<Event>(reset, initiallySet); });
 }

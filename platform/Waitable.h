@@ -1,9 +1,5 @@
 #pragma once
 
-#include <cerrno>
-#include <memory>
-#include <new>
-#include <system_error>
 #include <utility>
 
 #include "platform/UniqueFd.h"
@@ -30,17 +26,3 @@ protected:
 
     UniqueFd m_fd;
 };
-
-// Makes a waitable object, giving null (errno set) instead of an exception
-// when the process has no descriptor or memory left.
-template <class Object, class... Args>
-std::unique_ptr<Object> MakeWaitable(Args&&... args) noexcept {
-    try {
-        return std::make_unique<Object>(std::forward<Args>(args)...);
-    } catch (const std::system_error& error) {
-        errno = error.code().value();
-    } catch (const std::bad_alloc&) {
-        errno = ENOMEM;
-    }
-    return nullptr;
-}

@@ -7,6 +7,7 @@
 
 #include "framework/Diagnostics.h"
 #include "platform/FileTime.h"
+#include "platform/NullOnFailure.h"
 
 namespace {
 
@@ -41,5 +42,5 @@ bool WaitableTimer::TryAcquire() {
 }
 
 std::unique_ptr<WaitableTimer> CreateWaitableTimer() noexcept {
-    return MakeWaitable<WaitableTimer>();
+    return NullOnFailure([&] { return std::make_unique<WaitableTimer>(); });
 }

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 
+#include "platform/NullOnFailure.h"
 #include "serial/LineSettings.h"
 
 namespace {
@@ -58,7 +59,11 @@ std::shared_ptr<CommDevice> CommDevice::OpenExclusive(const std::string& path) {
     if (::ioctl(fd.Get(), TIOCEXCL) != 0) {
         return nullptr;
     }
-    return std::make_shared<CommDevice>(Key{}, std::move(fd), true);
+    std::shared_ptr<CommDevice> device = Make(fd.Get(), true);
+    if (device != nullptr) {
+        fd.Release();
+    }
+    return device;
 }
 
 std::shared_ptr<CommDevice> CommDevice::Adopt(int fd) {
@@ -73,17 +78,26 @@ std::shared_ptr<CommDevice> CommDevice::Adopt(int fd) {
     if (::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
         return nullptr;
     }
-    return std::make_shared<CommDevice>(Key{}, UniqueFd(fd), false);
+    return Make(fd, false);
 }
 
-CommDevice::CommDevice(Key /*onlyFromFactories*/, UniqueFd fd, bool exclusive)
-    : m_fd(std::move(fd)), m_exclusive(exclusive), m_driverState(FreshPortState()) {
+std::shared_ptr<CommDevice> CommDevice::Make(int fd, bool exclusive) {
+    // Until it is made, the descriptor stays with the caller, who closes an
+    // opened one and keeps an adopted one.
+    return NullOnFailure([fd, exclusive] {
+        auto io = std::make_unique<PortIo>(fd);
+        return std::make_shared<CommDevice>(Key{}, fd, exclusive, std::move(io));
+    });
+}
+
+CommDevice::CommDevice(Key /*onlyFromFactories*/, int fd, bool exclusive,
+                       std::unique_ptr<PortIo> io)
+    : m_fd(fd), m_exclusive(exclusive), m_driverState(FreshPortState()), m_io(std::move(io)) {
     struct stat status {};
     if (::fstat(m_fd.Get(), &status) == 0) {
         m_device = status.st_dev;
         m_inode = status.st_ino;
     }
-    m_io = std::make_unique<PortIo>(m_fd.Get());
 }
 
 CommDevice::~CommDevice() {

@@ -32,7 +32,7 @@ public:
     // Takes on a terminal descriptor opened elsewhere; it is made non-blocking.
     static std::shared_ptr<CommDevice> Adopt(int fd);
 
-    CommDevice(Key onlyFromFactories, UniqueFd fd, bool exclusive);
+    CommDevice(Key onlyFromFactories, int fd, bool exclusive, std::unique_ptr<PortIo> io);
     ~CommDevice();
     CommDevice(const CommDevice&) = delete;
     CommDevice& operator=(const CommDevice&) = delete;
@@ -61,6 +61,7 @@ public:
     bool TransmitChar(char character);
 
 private:
+    static std::shared_ptr<CommDevice> Make(int fd, bool exclusive);
     bool Alive() const;
 
     UniqueFd m_fd;

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -77,6 +78,36 @@ private:
     pid_t m_child = 0;
     int m_release = -1;
     bool m_held = false;
+};
+
+// Takes every free descriptor but `left` until the end of the scope.
+class DescriptorsLeft {
+public:
+    explicit DescriptorsLeft(int left) {
+        ::getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = std::min<rlim_t>(m_saved.rlim_cur, 512);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) {
+            m_taken.push_back(fd);
+        }
+        for (int i = 0; i < left && !m_taken.empty(); ++i) {
+            ::close(m_taken.back());
+            m_taken.pop_back();
+        }
+    }
+    ~DescriptorsLeft() {
+        for (const int fd : m_taken) {
+            ::close(fd);
+        }
+        ::setrlimit(RLIMIT_NOFILE, &m_saved);
+    }
+    DescriptorsLeft(const DescriptorsLeft&) = delete;
+    DescriptorsLeft& operator=(const DescriptorsLeft&) = delete;
+
+private:
+    rlimit m_saved{};
+    std::vector<int> m_taken;
 };
 
 }  // namespace
@@ -195,6 +226,27 @@ TEST_F(SerialPortTest, APortAnotherProgramHoldsIsRefused) {
     EXPECT_EQ(
         SerialErrorOf([&] { port.Open(1, 9600, ParityNone, 8, StopBitsOne, FlowXonXoff, true); }),
         static_cast<std::uint32_t>(EACCES));
+}
+
+TEST_F(SerialPortTest, RunningOutOfDescriptorsWhileOpeningFailsCleanly) {
+    {
+        // The terminal opens, but its transfers cannot be set up.
+        const DescriptorsLeft left(1);
+        EXPECT_EQ(SerialErrorOf([this] { OpenRadioLine(); }), static_cast<std::uint32_t>(EMFILE));
+    }
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(diagnostics.traces.front(), "Failed to open up the comms port\n");
+    diagnostics.traces.clear();
+    {
+        // The port opens, but its wait event cannot be made.
+        const DescriptorsLeft left(2);
+        EXPECT_EQ(SerialErrorOf([this] { OpenRadioLine(); }), static_cast<std::uint32_t>(EMFILE));
+    }
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(diagnostics.traces.front(), "Failed in call to CreateEvent in Open\n");
+    // Nothing was kept: the port is free and opens now.
+    OpenRadioLine();
+    EXPECT_TRUE(port.IsOpen());
 }
 
 TEST_F(SerialPortTest, OpeningAgainClosesTheFirstPortWithoutLeaking) {
