@@ -81,6 +81,15 @@ TEST_F(SerialPortIoTest, RepliesOfAnyLengthEndTerminatedWithoutOlderBytes) {
     EXPECT_EQ(Reply(9), std::string("H10\0\0\0\0\0\0", 9));
 }
 
+TEST_F(SerialPortIoTest, ACountBeyondTheReceiveBufferIsRefusedAndCut) {
+    const std::string longReply(CSerialPort::kReceiveBufferSize + 50, 'r');
+    line.Send(longReply);
+    ASSERT_TRUE(port.ReceiveReply(CSerialPort::kReceiveBufferSize + 50));
+    EXPECT_EQ(diagnostics.assertions.size(), 1u);
+    EXPECT_EQ(port.m_dwBytesRead, CSerialPort::kReceiveBufferSize);
+    EXPECT_EQ(std::strlen(port.m_szReply), CSerialPort::kReceiveBufferSize);
+}
+
 TEST_F(SerialPortIoTest, AnOutstandingRadioReadIsTakenOverByTheNext) {
     port.BeginReceive(8);
     port.BeginReceive(8);
