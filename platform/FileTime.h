@@ -1,0 +1,20 @@
+#pragma once
+
+#include <time.h>
+
+#include <cstdint>
+
+// Times on the file-time scale: 100-nanosecond intervals since
+// 1601-01-01 00:00:00 UTC, as the satellite timer's due times are given.
+
+inline constexpr std::int64_t kFileTimeTicksPerSecond = 10'000'000;
+// 1970-01-01 00:00:00 UTC on the file-time scale.
+inline constexpr std::int64_t kFileTimeUnixEpoch = 116'444'736'000'000'000;
+
+// The current calendar time from CLOCK_REALTIME (not time(), whose coarse
+// clock lags just after a second boundary).
+std::int64_t CurrentFileTime();
+
+// The same instant as a CLOCK_REALTIME time; instants before 1970 become the
+// earliest positive time, so they read as "already past".
+timespec FileTimeToTimespec(std::int64_t fileTime);

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/UniqueFd.h"
+#include "serial/CommTypes.h"
+#include "serial/PortIo.h"
+
+// Turns errno into EACCES where it shows that another program holds the
+// port: EBUSY from its exclusive mode, EWOULDBLOCK from its lock.
+void ReportHeldPortAsAccessDenied();
+
+// One open terminal with what a serial driver keeps for it: the settings
+// termios cannot hold, the queue sizes asked for, the error counts already
+// reported, and the engine running its transfers. Each call returns false
+// with errno set when the system refuses it.
+class CommDevice {
+    struct Key {
+        explicit Key() = default;
+    };
+
+public:
+    // Opens `path` for exclusive use (flock, and TIOCEXCL against programs
+    // that do not lock). Null with errno on failure: EACCES when another
+    // program holds the port, ENOTTY when the path is no terminal.
+    static std::shared_ptr<CommDevice> OpenExclusive(const std::string& path);
+    // Takes on a terminal descriptor opened elsewhere; it is made non-blocking.
+    static std::shared_ptr<CommDevice> Adopt(int fd);
+
+    CommDevice(Key onlyFromFactories, int fd, bool exclusive, std::unique_ptr<PortIo> io);
+    ~CommDevice();
+    CommDevice(const CommDevice&) = delete;
+    CommDevice& operator=(const CommDevice&) = delete;
+
+    int Handle() const { return m_fd.Get(); }
+    // True while `fd` still is the file this device was made for.
+    bool Describes(int fd) const;
+    // Ends every transfer as cancelled, gives up exclusive use and closes
+    // the descriptor; false with errno when close() failed.
+    bool Close();
+    // Ends every transfer and lets the descriptor go without closing it (it
+    // was closed behind our back and its number now names something else).
+    void Abandon();
+
+    PortIo& Io() { return *m_io; }
+
+    bool GetState(DCB& dcb) const;
+    bool SetState(const DCB& dcb);
+    bool SetQueueSizes(std::uint32_t inQueue, std::uint32_t outQueue);
+    bool Flush();
+    bool Purge(std::uint32_t flags);
+    bool Escape(std::uint32_t function);
+    bool ClearError(std::uint32_t* errors, COMSTAT* status);
+    bool GetProperties(COMMPROP& properties) const;
+    bool GetModemStatus(std::uint32_t& status) const;
+    bool TransmitChar(char character);
+
+private:
+    static std::shared_ptr<CommDevice> Make(int fd, bool exclusive);
+    bool Alive() const;
+
+    UniqueFd m_fd;
+    const bool m_exclusive;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+    mutable std::mutex m_mutex;
+    DCB m_driverState;
+    std::uint32_t m_inQueue = 0;
+    std::uint32_t m_outQueue = 0;
+    // Line error counts at the last ClearError, to report what is new.
+    std::uint32_t m_framing = 0;
+    std::uint32_t m_overruns = 0;
+    std::uint32_t m_parity = 0;
+    std::uint32_t m_breaks = 0;
+    std::uint32_t m_bufferOverruns = 0;
+    std::unique_ptr<PortIo> m_io;
+};

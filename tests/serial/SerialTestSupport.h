@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "serial/serialport.h"
+#include "tests/platform/ScopedEnvironment.h"
+#include "tests/support/TempDir.h"
+
+// A folder standing in for ~/.config while a test runs, so COM ports are
+// whatever the test links there.
+class ConfigHome {
+public:
+    const std::filesystem::path& Path() const { return m_dir.Path(); }
+
+private:
+    TempDir m_dir;
+    ScopedEnvironment m_variable{"XDG_CONFIG_HOME", m_dir.Path().string()};
+};
+
+// The code of the CSerialException that `operation` throws (deleting it),
+// or nullopt when it throws none.
+template <class Operation>
+std::optional<std::uint32_t> SerialErrorOf(Operation operation) {
+    try {
+        operation();
+    } catch (CSerialException* exception) {
+        const std::uint32_t code = exception->m_dwError;
+        exception->Delete();
+        return code;
+    }
+    return std::nullopt;
+}
+
+inline std::size_t OpenDescriptorCount() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+}
