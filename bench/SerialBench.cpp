@@ -10,9 +10,9 @@
 #include <string>
 #include <thread>
 
-#include "platform/Event.h"
-#include "platform/Wait.h"
-#include "platform/WaitableTimer.h"
+#include "platform/kernel/Event.h"
+#include "platform/kernel/Wait.h"
+#include "platform/kernel/WaitableTimer.h"
 #include "serial/serialport.h"
 #include "tests/serial/FakeReceiverLine.h"
 #include "tests/serial/SerialTestSupport.h"

@@ -10,8 +10,8 @@
 
 #include "framework/Object.h"
 #include "framework/ObjectList.h"
-#include "platform/ClipboardFormats.h"
-#include "platform/Ddeml.h"
+#include "platform/ddeml/ClipboardFormats.h"
+#include "platform/ddeml/Ddeml.h"
 
 class CDDEServer;
 class CDDETopic;

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "platform/CompletionQueue.h"
-#include "platform/DeviceMap.h"
-#include "platform/ErrorText.h"
+#include "platform/kernel/CompletionQueue.h"
+#include "platform/kernel/DeviceMap.h"
+#include "platform/kernel/ErrorText.h"
 #include "serial/CommDevice.h"
 #include "serial/LineSettings.h"
 

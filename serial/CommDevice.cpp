@@ -10,7 +10,7 @@
 
 #include <cerrno>
 
-#include "platform/NullOnFailure.h"
+#include "platform/kernel/NullOnFailure.h"
 #include "serial/LineSettings.h"
 
 namespace {

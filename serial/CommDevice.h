@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/UniqueFd.h"
+#include "platform/kernel/UniqueFd.h"
 #include "serial/CommTypes.h"
 #include "serial/PortIo.h"
 

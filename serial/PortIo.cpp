@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/ErrorText.h"
+#include "platform/kernel/ErrorText.h"
 
 namespace {
 

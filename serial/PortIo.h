@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/CompletionQueue.h"
-#include "platform/Event.h"
+#include "platform/kernel/CompletionQueue.h"
+#include "platform/kernel/Event.h"
 #include "serial/CommTypes.h"
 
 // Runs the reads, writes and event waits of one open terminal in the

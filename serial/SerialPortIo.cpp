@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "framework/Diagnostics.h"
-#include "platform/ErrorText.h"
-#include "platform/Wait.h"
+#include "platform/kernel/ErrorText.h"
+#include "platform/kernel/Wait.h"
 #include "serial/CommApi.h"
 #include "serial/SerialFailure.h"
 #include "serial/serialport.h"

@@ -8,8 +8,8 @@
 
 #include "framework/Diagnostics.h"
 #include "framework/StringFormat.h"
-#include "platform/DeviceMap.h"
-#include "platform/ErrorText.h"
+#include "platform/kernel/DeviceMap.h"
+#include "platform/kernel/ErrorText.h"
 #include "serial/CommApi.h"
 #include "serial/SerialFailure.h"
 

@@ -8,7 +8,7 @@
 
 #include "framework/Exception.h"
 #include "framework/Object.h"
-#include "platform/Event.h"
+#include "platform/kernel/Event.h"
 #include "serial/CommTypes.h"
 
 // Line arguments of CSerialPort::Open, with the values callers pass (these

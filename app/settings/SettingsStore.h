@@ -7,7 +7,7 @@
 #include "app/core/ActivityLog.h"
 #include "app/core/DataMode.h"
 #include "app/settings/FolderChooser.h"
-#include "platform/RegistryKey.h"
+#include "platform/registry/RegistryKey.h"
 
 // The four settings kept between runs: the folder of PassList.txt, the COM
 // port, the pass source and the log's threshold (held by the log). The menus

@@ -10,7 +10,7 @@
 
 #include "dde/stddde.h"
 #include "framework/StringFormat.h"
-#include "platform/DdemlDiagnostics.h"
+#include "platform/ddeml/DdemlDiagnostics.h"
 #include "tests/platform/DdePartner.h"
 #include "tests/support/Diagnostics.h"
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ClipboardFormats.h"
-#include "platform/Ddeml.h"
+#include "platform/ddeml/ClipboardFormats.h"
+#include "platform/ddeml/Ddeml.h"
 
 // A DDE instance playing the other program in a test. It records every
 // callback it gets and answers through `answer` (null when unset).

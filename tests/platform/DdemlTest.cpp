@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/Ddeml.h"
-#include "platform/DdemlDiagnostics.h"
+#include "platform/ddeml/Ddeml.h"
+#include "platform/ddeml/DdemlDiagnostics.h"
 #include "tests/platform/DdePartner.h"
 
 TEST(DdeStrings, AreSharedCaseInsensitiveAndCountedPerInstance) {

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "platform/DeviceMap.h"
-#include "platform/ErrorText.h"
+#include "platform/kernel/DeviceMap.h"
+#include "platform/kernel/ErrorText.h"
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 

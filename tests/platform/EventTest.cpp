@@ -3,8 +3,8 @@
 
 #include <thread>
 
-#include "platform/Event.h"
-#include "platform/Wait.h"
+#include "platform/kernel/Event.h"
+#include "platform/kernel/Wait.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/IniFileReplacement.h"
-#include "platform/RegistryKey.h"
+#include "platform/registry/IniFileReplacement.h"
+#include "platform/registry/RegistryKey.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 

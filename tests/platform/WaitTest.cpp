@@ -4,11 +4,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/CompletionQueue.h"
-#include "platform/Event.h"
-#include "platform/FileTime.h"
-#include "platform/Wait.h"
-#include "platform/WaitableTimer.h"
+#include "platform/kernel/CompletionQueue.h"
+#include "platform/kernel/Event.h"
+#include "platform/kernel/FileTime.h"
+#include "platform/kernel/Wait.h"
+#include "platform/kernel/WaitableTimer.h"
 
 TEST(Wait, ServesTheLowestSignalledIndexAndConsumesOnlyThat) {
     Event radio(EventReset::Manual, false);

@@ -3,9 +3,9 @@
 
 #include <ctime>
 
-#include "platform/FileTime.h"
-#include "platform/Wait.h"
-#include "platform/WaitableTimer.h"
+#include "platform/kernel/FileTime.h"
+#include "platform/kernel/Wait.h"
+#include "platform/kernel/WaitableTimer.h"
 
 namespace {
 

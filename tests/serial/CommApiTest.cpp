@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ErrorText.h"
-#include "platform/Event.h"
-#include "platform/Wait.h"
+#include "platform/kernel/ErrorText.h"
+#include "platform/kernel/Event.h"
+#include "platform/kernel/Wait.h"
 #include "serial/CommApi.h"
 #include "tests/serial/FakeReceiverLine.h"
 #include "tests/support/TempDir.h"

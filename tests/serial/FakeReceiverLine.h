@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/UniqueFd.h"
+#include "platform/kernel/UniqueFd.h"
 
 // A pseudo-terminal that the test plays the receiver on: COM port `port`
 // points at its terminal side through the device map under `configHome`.

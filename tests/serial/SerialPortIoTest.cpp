@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ErrorText.h"
-#include "platform/Wait.h"
+#include "platform/kernel/ErrorText.h"
+#include "platform/kernel/Wait.h"
 #include "serial/serialport.h"
 #include "tests/serial/FakeReceiverLine.h"
 #include "tests/serial/SerialTestSupport.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/UniqueFd.h"
+#include "platform/kernel/UniqueFd.h"
 
 // pcr1000-sim as a child process. Its output is collected all along, so it
 // never blocks on a full pipe.

@@ -20,7 +20,7 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/UniqueFd.h"
+#include "platform/kernel/UniqueFd.h"
 #include "tools/pcr1000-sim/CommandFramer.h"
 #include "tools/pcr1000-sim/ReceiverModel.h"
 #include "tools/pcr1000-sim/Transcript.h"

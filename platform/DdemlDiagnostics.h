@@ -1,9 +1,0 @@
-#pragma once
-
-#include <cstddef>
-
-#include "platform/WinTypes.h"
-
-// Not a Windows call: how many data handles the instance holds, so that
-// tests can see handles being given back.
-std::size_t DdeCountDataHandles(DWORD idInst);

@@ -1,7 +1,0 @@
-#pragma once
-
-#include "platform/WinTypes.h"
-
-// The calling thread's last system error code, set by a failing call.
-DWORD GetLastError();
-void SetLastError(DWORD dwErrCode);
