@@ -1,11 +1,11 @@
 #include "platform/registry/RegistryKey.h"
 
-#include <QDir>
 #include <QSettings>
 #include <cstdlib>
 #include <vector>
 
 #include "framework/Diagnostics.h"
+#include "platform/kernel/ConfigFolder.h"
 #include "platform/registry/IniFileReplacement.h"
 #include "platform/registry/QtText.h"
 
@@ -110,11 +110,5 @@ bool RegistryKey::Close() {
 }
 
 fs::path VantrelKeyFile() {
-    const char* const configHome = std::getenv("XDG_CONFIG_HOME");
-    // Relative values are to be ignored, as the XDG base directory rules say.
-    const fs::path base =
-        configHome != nullptr && configHome[0] == '/'
-            ? fs::path(configHome)
-            : fs::path(QFile::encodeName(QDir::homePath()).toStdString()) / ".config";
-    return base / "vantrel" / "Vantrel.conf";
+    return VantrelConfigFolder() / "Vantrel.conf";
 }

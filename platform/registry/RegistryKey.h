@@ -49,6 +49,6 @@ private:
     std::unique_ptr<State> m_state;
 };
 
-// The file that holds Vantrel's key: $XDG_CONFIG_HOME/vantrel/Vantrel.conf,
-// with ~/.config when XDG_CONFIG_HOME is unset or not an absolute path.
+// The file that holds Vantrel's key: Vantrel.conf in Vantrel's per-user
+// folder (normally ~/.config/vantrel).
 std::filesystem::path VantrelKeyFile();

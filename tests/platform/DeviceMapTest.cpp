@@ -4,12 +4,12 @@
 
 #include "platform/kernel/DeviceMap.h"
 #include "platform/kernel/ErrorText.h"
-#include "tests/platform/ScopedEnvironment.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
 TEST(DeviceMap, UsesTheLinkUnderTheConfigFolderWhenItsEntryExists) {
     const TempDir config;
-    const ScopedEnvironment xdg("XDG_CONFIG_HOME", config.Path().string());
+    const ScopedEnvironmentVariable xdg("XDG_CONFIG_HOME", config.Path().string());
     const std::filesystem::path folder = config.Path() / "vantrel" / "dosdevices";
     std::filesystem::create_directories(folder);
     std::filesystem::create_symlink("/dev/null", folder / "com2");
@@ -27,17 +27,17 @@ TEST(DeviceMap, FallsBackToTheHomeFolderWithoutAUsableConfigVariable) {
     const std::filesystem::path folder = home.Path() / ".config" / "vantrel" / "dosdevices";
     std::filesystem::create_directories(folder);
     std::filesystem::create_symlink("/dev/null", folder / "com1");
-    const ScopedEnvironment homeVariable("HOME", home.Path().string());
+    const ScopedEnvironmentVariable homeVariable("HOME", home.Path().string());
     {
-        const ScopedEnvironment xdg("XDG_CONFIG_HOME", std::nullopt);
+        const ScopedEnvironmentVariable xdg("XDG_CONFIG_HOME", std::nullopt);
         EXPECT_EQ(ComPortDevicePath(1), (folder / "com1").string());
     }
     {
-        const ScopedEnvironment xdg("XDG_CONFIG_HOME", "relative/config");
+        const ScopedEnvironmentVariable xdg("XDG_CONFIG_HOME", "relative/config");
         EXPECT_EQ(ComPortDevicePath(1), (folder / "com1").string());
     }
-    const ScopedEnvironment noHome("HOME", std::nullopt);
-    const ScopedEnvironment xdg("XDG_CONFIG_HOME", std::nullopt);
+    const ScopedEnvironmentVariable noHome("HOME", std::nullopt);
+    const ScopedEnvironmentVariable xdg("XDG_CONFIG_HOME", std::nullopt);
     EXPECT_EQ(ComPortDevicePath(1), "/dev/ttyS0");
 }
 

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "serial/serialport.h"
-#include "tests/platform/ScopedEnvironment.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
 // A folder standing in for ~/.config while a test runs, so COM ports are
@@ -16,7 +16,7 @@ public:
 
 private:
     TempDir m_dir;
-    ScopedEnvironment m_variable{"XDG_CONFIG_HOME", m_dir.Path().string()};
+    ScopedEnvironmentVariable m_variable{"XDG_CONFIG_HOME", m_dir.Path().string()};
 };
 
 // The code of the CSerialException that `operation` throws (deleting it),

@@ -5,27 +5,30 @@
 #include <optional>
 #include <string>
 
-// Sets an environment variable until the end of the scope, then restores it.
+// Sets (or, with nullopt, removes) an environment variable until the end of
+// the scope, then puts back what was there.
 class ScopedEnvironmentVariable {
 public:
-    ScopedEnvironmentVariable(std::string name, const std::string& value)
+    ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value)
         : m_name(std::move(name)) {
         if (const char* previous = std::getenv(m_name.c_str())) {
             m_previous = previous;
         }
-        setenv(m_name.c_str(), value.c_str(), 1);
+        Apply(value);
     }
-    ~ScopedEnvironmentVariable() {
-        if (m_previous) {
-            setenv(m_name.c_str(), m_previous->c_str(), 1);
-        } else {
-            unsetenv(m_name.c_str());
-        }
-    }
+    ~ScopedEnvironmentVariable() { Apply(m_previous); }
     ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
     ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
 
 private:
+    void Apply(const std::optional<std::string>& value) const {
+        if (value) {
+            setenv(m_name.c_str(), value->c_str(), 1);
+        } else {
+            unsetenv(m_name.c_str());
+        }
+    }
+
     std::string m_name;
     std::optional<std::string> m_previous;
 };
