@@ -5,7 +5,6 @@
 
 #include "app/core/DataMode.h"
 #include "planning/PassListReader.h"
-#include "planning/PassTimes.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
@@ -67,18 +66,10 @@ TEST_F(PassListReaderTest, LinesBecomeRowsOfLocalTimesInFileOrder) {
     EXPECT_EQ(quitRequests, 0);
 }
 
-TEST_F(PassListReaderTest, SameTimesInEveryZone) {
-    for (const char* zone : {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3"}) {
-        const ScopedTimeZone tz(zone);
-        ASSERT_TRUE(Read("20020331003000 a b 3600 METEOR\n"));
-        EXPECT_EQ(ParsePassTime(table.GetItemText(0, PassColumnStart)),
-                  UtcStampToTime("20020331003000", 0));
-        EXPECT_EQ(ParsePassTime(table.GetItemText(0, PassColumnEnd)),
-                  UtcStampToTime("20020331003000", 3600));
-    }
-    // The end falls after the change to summer time.
-    EXPECT_EQ(Table()[0][PassColumnEnd], "31  3 2002  3 30  0");
-    EXPECT_EQ(Table()[1][PassColumnEnd], "31  3 2002  1 30  0");
+TEST_F(PassListReaderTest, EndFallsAfterAChangeToSummerTime) {
+    const ScopedTimeZone tz("CET-1CEST,M3.5.0,M10.5.0/3");
+    ASSERT_TRUE(Read("20020331003000 a b 3600 METEOR\n"));
+    EXPECT_EQ(Table(), (Rows{{"31  3 2002  1 30  0", "31  3 2002  3 30  0", "3600", "METEOR"}}));
 }
 
 TEST_F(PassListReaderTest, FieldsAreSeparatedByRunsOfBlanksOnly) {
@@ -123,7 +114,6 @@ TEST_F(PassListReaderTest, BadStampStopsTheReadingAndAsksToQuit) {
 
 TEST_F(PassListReaderTest, FolderWorkingDirectoryOrNoFile) {
     const ScopedTimeZone tz("UTC0");
-    std::filesystem::create_directory(dir.Path() / "Wx");
     dir.Write("Wx/PassList.txt", "20020519143000 a b 900 THERE\n");
     dir.Write(PassListReader::kFileName, "20020519143000 a b 900 HERE\n");
     const ScopedWorkingDirectory inDir(dir.Path());

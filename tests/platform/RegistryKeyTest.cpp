@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 
 #include <csignal>
-#include <fstream>
-#include <sstream>
 
 #include "platform/registry/IniFileReplacement.h"
 #include "platform/registry/RegistryKey.h"
@@ -15,12 +13,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Contents(const fs::path& file) {
-    std::ostringstream text;
-    text << std::ifstream(file, std::ios::binary).rdbuf();
-    return text.str();
-}
 
 bool WriteKey(const fs::path& file, const std::string& directory, std::int32_t port) {
     std::optional<RegistryKey> key = RegistryKey::Open(file, RegistryAccess::SetValue);
@@ -64,7 +56,6 @@ TEST_F(RegistryKeyTest, SettingCreatesTheKeyAndQueriesReadItBack) {
 }
 
 TEST_F(RegistryKeyTest, WriteReplacesTheWholeFileKeepingOtherEntries) {
-    fs::create_directories(file.parent_path());
     dir.Write("vantrel/Vantrel.conf", "[General]\nCom%20Port=2\nOwn=mine\n\n[Extra]\nkeep=1,2\n");
     struct stat before {};
     struct stat after {};
@@ -73,7 +64,7 @@ TEST_F(RegistryKeyTest, WriteReplacesTheWholeFileKeepingOtherEntries) {
     ASSERT_EQ(stat(file.c_str(), &after), 0);
     // A new file took the name: the old one was never written over.
     EXPECT_NE(after.st_ino, before.st_ino);
-    EXPECT_EQ(Contents(file),
+    EXPECT_EQ(FileContents(file),
               "[General]\nCom%20Port=4\nDirectory=/wx\nOwn=mine\n\n[Extra]\nkeep=1, 2\n");
     EXPECT_EQ(FilesInFolder(), 1u);
 
@@ -82,12 +73,13 @@ TEST_F(RegistryKeyTest, WriteReplacesTheWholeFileKeepingOtherEntries) {
     fs::create_symlink(dir.Path() / "real.conf", file);
     ASSERT_TRUE(WriteKey(file, "/linked", 1));
     EXPECT_TRUE(fs::is_symlink(file));
-    EXPECT_NE(Contents(dir.Path() / "real.conf").find("Directory=/linked\n"), std::string::npos);
+    EXPECT_NE(FileContents(dir.Path() / "real.conf").find("Directory=/linked\n"),
+              std::string::npos);
 }
 
 TEST_F(RegistryKeyTest, FullDiskKeepsTheOldFile) {
     ASSERT_TRUE(WriteKey(file, "/old", 1));
-    const std::string old = Contents(file);
+    const std::string old = FileContents(file);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit previous{};
     getrlimit(RLIMIT_FSIZE, &previous);
@@ -99,7 +91,7 @@ TEST_F(RegistryKeyTest, FullDiskKeepsTheOldFile) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_FALSE(written);
-    EXPECT_EQ(Contents(file), old);
+    EXPECT_EQ(FileContents(file), old);
     EXPECT_EQ(FilesInFolder(), 1u);
 }
 
