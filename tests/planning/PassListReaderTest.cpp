@@ -49,7 +49,7 @@ protected:
 
 }  // namespace
 
-TEST_F(PassListReaderTest, LinesBecomeRowsOfLocalTimesInFileOrder) {
+TEST_F(PassListReaderTest, LinesBecomeRowsOfLocalTimesInFileOrderInEveryZone) {
     const ScopedTimeZone tz("<+04>-4");
     EXPECT_TRUE(Read("20020519143000 a b 900 NOAA 15\n"));
     EXPECT_EQ(Table(), (Rows{{"19  5 2002 18 30  0", "19  5 2002 18 45  0", "900", "NOAA 15"}}));
@@ -64,12 +64,11 @@ TEST_F(PassListReaderTest, LinesBecomeRowsOfLocalTimesInFileOrder) {
     EXPECT_EQ(reader.PassLength(), 817);
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(quitRequests, 0);
-}
 
-TEST_F(PassListReaderTest, EndFallsAfterAChangeToSummerTime) {
-    const ScopedTimeZone tz("CET-1CEST,M3.5.0,M10.5.0/3");
+    // The end falls after the change to summer time.
+    const ScopedTimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
     ASSERT_TRUE(Read("20020331003000 a b 3600 METEOR\n"));
-    EXPECT_EQ(Table(), (Rows{{"31  3 2002  1 30  0", "31  3 2002  3 30  0", "3600", "METEOR"}}));
+    EXPECT_EQ(Table()[0], (Row{"31  3 2002  1 30  0", "31  3 2002  3 30  0", "3600", "METEOR"}));
 }
 
 TEST_F(PassListReaderTest, FieldsAreSeparatedByRunsOfBlanksOnly) {
@@ -112,28 +111,14 @@ TEST_F(PassListReaderTest, BadStampStopsTheReadingAndAsksToQuit) {
     EXPECT_EQ(reader.PassLengthText(), "900");
 }
 
-TEST_F(PassListReaderTest, FolderWorkingDirectoryOrNoFile) {
-    const ScopedTimeZone tz("UTC0");
-    dir.Write("Wx/PassList.txt", "20020519143000 a b 900 THERE\n");
-    dir.Write(PassListReader::kFileName, "20020519143000 a b 900 HERE\n");
-    const ScopedWorkingDirectory inDir(dir.Path());
-    for (const std::string folder : {"", "Wx", "Wx/", "Elsewhere"}) {
-        EXPECT_EQ(reader.ReadPassList(DataModeFile, folder), folder != "Elsewhere") << folder;
-        EXPECT_EQ(table.GetItemText(0, PassColumnName), folder.empty() ? "HERE" : "THERE");
-    }
-    EXPECT_EQ(table.GetItemCount(), 3);
-    EXPECT_EQ(shown, Strings{"Can Not Open WxTrack Passlist.txt File"});
-    EXPECT_EQ(view.NewestFirst().size(), 3u);
-}
-
-TEST_F(PassListReaderTest, DdeModeAddsThePlaceholderAtIndexOneOnly) {
+TEST_F(PassListReaderTest, DdeModeAddsAPlaceholderAtIndexOneAMissingFileNothing) {
     const Row placeholder{"DDE", "Server", "Option", ""};
     EXPECT_TRUE(reader.ReadPassList(DataModeDde, "nowhere"));
     EXPECT_EQ(Table(), Rows{placeholder});
+    EXPECT_FALSE(reader.ReadPassList(DataModeFile, (dir.Path() / "nowhere").string()));
+    EXPECT_EQ(shown, Strings{"Can Not Open WxTrack Passlist.txt File"});
     EXPECT_TRUE(Read("20020519143000 a b 900 A\n"));
     EXPECT_TRUE(reader.ReadPassList(7, dir.Path().string()));
-    EXPECT_EQ(Table()[1], placeholder);
-    EXPECT_EQ(Table()[2], placeholder);
-    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(Table(), (Rows{Table()[0], placeholder, placeholder}));
     EXPECT_EQ(view.NewestFirst().size(), 1u);
 }

@@ -26,10 +26,11 @@ protected:
         return Strings(view.NewestFirst().rbegin(), view.NewestFirst().rend());
     }
 
-    Strings Queued() const {
-        Strings commands;
+    // The queued commands, one after the other.
+    std::string Queued() const {
+        std::string commands;
         for (std::size_t i = 0; i < CommandQueue::kSlots && !catalogue.Queue()[i].empty(); ++i) {
-            commands.push_back(catalogue.Queue()[i]);
+            commands += catalogue.Queue()[i];
         }
         return commands;
     }
@@ -41,8 +42,8 @@ protected:
     SatelliteCatalogue catalogue{log, *this, (dir.Path() / SatelliteCatalogue::kFileName).string()};
 };
 
-constexpr std::string_view kNoaa15 = "NOAA 15,137.5,WFM,230,50,30\n";
-const Strings kNoaa15Commands{"K00137500000 060400\r\n", "J407F\r\n", "J414C\r\n"};
+const std::string kNoaa15 = "NOAA 15,137.5,WFM,230,50,30\n";
+const std::string kNoaa15Commands = "K00137500000 060400\r\nJ407F\r\nJ414C\r\n";
 
 }  // namespace
 
@@ -61,11 +62,7 @@ TEST_F(SatelliteCatalogueTest, DspCommandsFollowOnlyForAValidPair) {
              // Would wrap to 50 in 32 bits.
              {"NOAA 15,137.5,WFM,230,50,30,DSPON,4294967346", ""}}) {
         ASSERT_TRUE(Load(line + "\n", "NOAA 15")) << line;
-        std::string queued;
-        for (const std::string& command : Queued()) {
-            queued += command;
-        }
-        EXPECT_EQ(queued, "K00137500000 060400\r\nJ407F\r\nJ414C\r\n" + dsp) << line;
+        EXPECT_EQ(Queued(), kNoaa15Commands + dsp) << line;
     }
     ASSERT_TRUE(Load("NOAA 15,137.5,WFM,230,50,30,DSPOFF,16\r\n", "NOAA 15"));
     EXPECT_EQ(catalogue.Settings().m_strDspLevel, "16") << "a CR LF ends the line, not the field";
@@ -78,7 +75,7 @@ TEST_F(SatelliteCatalogueTest, CommentsCaseAndFirstMatchingLine) {
         "noaa 15,137.62,wfm,230,60,20\n"
         "NOAA 15,137.5,WFM,230,50,30\n";
     ASSERT_TRUE(Load(file, "NOAA 15"));
-    EXPECT_EQ(Queued().front(), "K00137620000 060400\r\n");
+    EXPECT_EQ(Queued(), "K00137620000 060400\r\nJ4099\r\nJ4133\r\n");
     ASSERT_TRUE(Load(file, "NOAA 18"));
     EXPECT_EQ(catalogue.Settings().m_strSquelch, "30#KEPT");
     EXPECT_FALSE(Load(file, "noaa 15"));
@@ -90,11 +87,11 @@ TEST_F(SatelliteCatalogueTest, CommentsCaseAndFirstMatchingLine) {
 
 TEST_F(SatelliteCatalogueTest, LimitsOfFrequencyVolumeAndSquelchAreIn) {
     EXPECT_TRUE(Load("S,0.4,AM,6,0,0\n", "S"));
-    EXPECT_EQ(Queued().front(), "K00000400000 020100\r\n");
+    EXPECT_EQ(Queued(), "K00000400000 020100\r\nJ4000\r\nJ4100\r\n");
     EXPECT_TRUE(Load("S,1300,AM,6,100,100\n", "S"));
-    EXPECT_EQ(Queued()[1], "J40FF\r\n");
+    EXPECT_EQ(Queued(), "K01300000000 020100\r\nJ40FF\r\nJ41FF\r\n");
     EXPECT_TRUE(Load("S,137.5,WFM,6,abc,1\n", "S"));
-    EXPECT_EQ(Queued(), (Strings{"K00137500000 060100\r\n", "J4000\r\n", "J4102\r\n"}));
+    EXPECT_EQ(Queued(), "K00137500000 060100\r\nJ4000\r\nJ4102\r\n");
 }
 
 TEST_F(SatelliteCatalogueTest, OutOfRangeNonFiniteAndOverflowingValuesAreBad) {
@@ -124,20 +121,10 @@ TEST_F(SatelliteCatalogueTest, EveryFaultOfALineIsLoggedThenTheNextLineTried) {
                                  "Bad BandW Parameter <6.0>", "Bad Volume Parameter <200>",
                                  "DSP Command Unknown <DSPX>", "Found Sat <DEFAULT>",
                                  "Found Sat <DEFAULT>", "Writing Radio Commands"}));
-    EXPECT_EQ(Queued().front(), "K00145800000 050200\r\n");
+    EXPECT_EQ(Queued(), "K00145800000 050200\r\nJ4033\r\nJ4119\r\n");
 }
 
-TEST_F(SatelliteCatalogueTest, NoValidLineLeavesAnEmptyQueue) {
-    ASSERT_TRUE(Load(kNoaa15, "NOAA 15"));
-    EXPECT_FALSE(Load("DEFAULT,137.5,WFM,230,50\n", "DEFAULT"));
-    EXPECT_TRUE(Queued().empty());
-    EXPECT_EQ(catalogue.LoadedSatellite(), "DEFAULT");
-    EXPECT_FALSE(Load("", "DEFAULT"));
-    EXPECT_FALSE(Load(kNoaa15, "METEOR"));
-    EXPECT_TRUE(shown.empty());
-}
-
-TEST_F(SatelliteCatalogueTest, MissingFileShowsMessageAndKeepsQueue) {
+TEST_F(SatelliteCatalogueTest, AMissingFileKeepsTheQueueNoValidLineEmptiesIt) {
     ASSERT_TRUE(Load(kNoaa15, "NOAA 15"));
     std::filesystem::remove(dir.Path() / SatelliteCatalogue::kFileName);
     view.RemoveAllLines();
@@ -145,29 +132,32 @@ TEST_F(SatelliteCatalogueTest, MissingFileShowsMessageAndKeepsQueue) {
     EXPECT_EQ(shown, (Strings{"Could not Open file Vantrel.ini"}));
     EXPECT_EQ(Queued(), kNoaa15Commands);
     EXPECT_TRUE(Logged().empty());
+
+    EXPECT_FALSE(Load("DEFAULT,137.5,WFM,230,50\n", "DEFAULT"));
+    EXPECT_TRUE(Queued().empty());
+    EXPECT_EQ(catalogue.LoadedSatellite(), "DEFAULT");
+    EXPECT_FALSE(Load("", "DEFAULT"));
+    EXPECT_FALSE(Load(kNoaa15, "METEOR"));
+    EXPECT_EQ(shown.size(), 1u);
 }
 
 TEST_F(SatelliteCatalogueTest, LongLinesAreReadAsSeveralLines) {
-    // The name's line is cut after 99 characters; its rest has no name.
-    EXPECT_FALSE(Load("NOAA 15" + std::string(92, ' ') + ",137.5,WFM,230,50,30\n", "NOAA 15"));
-    EXPECT_EQ(Logged(), (Strings{"Found Sat <NOAA 15>"}));
+    // The name's line is cut after 99 characters; its rest is a line of its own.
+    ASSERT_TRUE(Load("NOAA 15" + std::string(92, ' ') + kNoaa15, "NOAA 15"));
+    EXPECT_EQ(Logged(),
+              (Strings{"Found Sat <NOAA 15>", "Found Sat <NOAA 15>", "Writing Radio Commands"}));
     // Exactly 99 characters including the line end still fit, even with CR LF.
-    std::string fits = "NOAA 15,137.5,WFM,230,50,30,DSPON,";
-    fits += std::string(98 - fits.size() - 2, ' ') + "50\r\n";
-    ASSERT_TRUE(Load(fits, "NOAA 15"));
-    EXPECT_EQ(Queued().back(), "J8208\r\n");
-    // A continuation piece can hold the name and be used on its own.
-    ASSERT_TRUE(Load(std::string(99, '-') + "NOAA 15,137.5,WFM,230,50,30\n", "NOAA 15"));
-    EXPECT_EQ(Queued(), kNoaa15Commands);
+    ASSERT_TRUE(
+        Load("NOAA 15,137.5,WFM,230,50,30,DSPON," + std::string(62, ' ') + "50\r\n", "NOAA 15"));
+    EXPECT_EQ(Queued(), kNoaa15Commands + "J8001\r\nJ8101\r\nJ8208\r\n");
 }
 
-TEST_F(SatelliteCatalogueTest, PercentSignsAreShownAsTheyAre) {
+TEST_F(SatelliteCatalogueTest, PercentSignsAndBinaryBytesAreShownAsTheyAre) {
     EXPECT_FALSE(Load("%S%N,137.5,%D,%5,%X,%%\n", "%S%N"));
     EXPECT_EQ(Logged(),
               (Strings{"Found Sat <%S%N>", "Bad Mode Parameter <%D>", "Bad BandW Parameter <%5>"}));
-}
-
-TEST_F(SatelliteCatalogueTest, BinaryBytesNeitherCrashNorMatchPastAZero) {
+    view.RemoveAllLines();
+    // Nothing after a zero byte can match.
     using namespace std::string_literals;
     EXPECT_FALSE(Load("\xff\xfe\x01,\x7f\n\0NOAA 15,137.5,WFM,230,50,30\nNOAA 15,\x80,FM,6,1,1\n"s,
                       "NOAA 15"));
