@@ -14,9 +14,6 @@ using Row = std::array<std::string, kPassColumns>;
 using Rows = std::vector<Row>;
 using Strings = std::vector<std::string>;
 
-constexpr const char* kBadStamp =
-    "Date Time String is too small - please upgrade the verion of WxTrack";
-
 class PassListReaderTest : public ::testing::Test, MessageBoxPresenter, QuitRequester {
 protected:
     void ShowMessageBox(std::string_view text) override { shown.emplace_back(text); }
@@ -106,7 +103,8 @@ TEST_F(PassListReaderTest, BadStampStopsTheReadingAndAsksToQuit) {
         EXPECT_EQ(table.GetItemCount() - before, bad.size() > 99 ? 3 : 2) << bad;
         EXPECT_EQ(table.GetItemText(1, PassColumnName), longest.substr(23));
     }
-    EXPECT_EQ(shown, Strings(7, kBadStamp));
+    EXPECT_EQ(shown,
+              Strings(7, "Date Time String is too small - please upgrade the verion of WxTrack"));
     EXPECT_EQ(quitRequests, 7);
     EXPECT_EQ(reader.PassLengthText(), "900");
 }

@@ -47,22 +47,27 @@ const std::string kNoaa15Commands = "K00137500000 060400\r\nJ407F\r\nJ414C\r\n";
 
 }  // namespace
 
-TEST_F(SatelliteCatalogueTest, DspCommandsFollowOnlyForAValidPair) {
-    const std::string on = "J8001\r\nJ8101\r\n";
-    for (const auto& [line, dsp] : std::vector<std::pair<std::string, std::string>>{
-             {"NOAA 15,137.5,WFM,230,50,30,DSPON,NR50", on + "J8208\r\n"},
+TEST_F(SatelliteCatalogueTest, ValidLinesQueueTheirCommands) {
+    const std::string& tune = kNoaa15Commands;
+    const std::string dspOn = tune + "J8001\r\nJ8101\r\n";
+    for (const auto& [line, commands] : std::vector<std::pair<std::string, std::string>>{
+             {"S,0.4,AM,6,0,0", "K00000400000 020100\r\nJ4000\r\nJ4100\r\n"},
+             {"S,1300,AM,6,100,100", "K01300000000 020100\r\nJ40FF\r\nJ41FF\r\n"},
+             {"S,137.5,WFM,6,abc,1", "K00137500000 060100\r\nJ4000\r\nJ4102\r\n"},
+             {"S,137.5,WFM,230,50,30,DSPON,NR50", dspOn + "J8208\r\n"},
              // Spaces go from every field, wherever they stand.
-             {"NOAA 15 , 137. 5 , W F M , 2 30 ,5 0, 3 0 , dsp on , nr 5 0 ", on + "J8208\r\n"},
-             {"NOAA 15,137.5,WFM,230,50,30,dsp off,0", "J8001\r\nJ8100\r\nJ8200\r\n"},
-             {"NOAA 15,137.5,WFM,230,50,30,DSPON,63", on + "J820a\r\n"},
-             {"NOAA 15,137.5,WFM,230,50,30,DSPON,", on + "J8200\r\n"},
-             {"NOAA 15,137.5,WFM,230,50,30,DSPON", ""},
-             {"NOAA 15,137.5,WFM,230,50,30,DSPMAYBE,50", ""},
-             {"NOAA 15,137.5,WFM,230,50,30,DSPON,101", ""},
+             {"S , 137. 5 , W F M , 2 30 ,5 0, 3 0 , dsp on , nr 5 0 ", dspOn + "J8208\r\n"},
+             {"S,137.5,WFM,230,50,30,dsp off,0", tune + "J8001\r\nJ8100\r\nJ8200\r\n"},
+             {"S,137.5,WFM,230,50,30,DSPON,63", dspOn + "J820a\r\n"},
+             {"S,137.5,WFM,230,50,30,DSPON,", dspOn + "J8200\r\n"},
+             // DSP commands follow only for a valid pair.
+             {"S,137.5,WFM,230,50,30,DSPON", tune},
+             {"S,137.5,WFM,230,50,30,DSPMAYBE,50", tune},
+             {"S,137.5,WFM,230,50,30,DSPON,101", tune},
              // Would wrap to 50 in 32 bits.
-             {"NOAA 15,137.5,WFM,230,50,30,DSPON,4294967346", ""}}) {
-        ASSERT_TRUE(Load(line + "\n", "NOAA 15")) << line;
-        EXPECT_EQ(Queued(), kNoaa15Commands + dsp) << line;
+             {"S,137.5,WFM,230,50,30,DSPON,4294967346", tune}}) {
+        ASSERT_TRUE(Load(line + "\n", "S")) << line;
+        EXPECT_EQ(Queued(), commands) << line;
     }
     ASSERT_TRUE(Load("NOAA 15,137.5,WFM,230,50,30,DSPOFF,16\r\n", "NOAA 15"));
     EXPECT_EQ(catalogue.Settings().m_strDspLevel, "16") << "a CR LF ends the line, not the field";
@@ -85,29 +90,18 @@ TEST_F(SatelliteCatalogueTest, CommentsCaseAndFirstMatchingLine) {
     EXPECT_EQ(catalogue.Settings().m_strFrequency, "137.9125");
 }
 
-TEST_F(SatelliteCatalogueTest, LimitsOfFrequencyVolumeAndSquelchAreIn) {
-    EXPECT_TRUE(Load("S,0.4,AM,6,0,0\n", "S"));
-    EXPECT_EQ(Queued(), "K00000400000 020100\r\nJ4000\r\nJ4100\r\n");
-    EXPECT_TRUE(Load("S,1300,AM,6,100,100\n", "S"));
-    EXPECT_EQ(Queued(), "K01300000000 020100\r\nJ40FF\r\nJ41FF\r\n");
-    EXPECT_TRUE(Load("S,137.5,WFM,6,abc,1\n", "S"));
-    EXPECT_EQ(Queued(), "K00137500000 060100\r\nJ4000\r\nJ4102\r\n");
-}
-
 TEST_F(SatelliteCatalogueTest, OutOfRangeNonFiniteAndOverflowingValuesAreBad) {
     EXPECT_FALSE(
         Load("S,0.39,AM,6,0,0\nS,1300.1,AM,6,0,0\nS,NAN,FM,6,1,1\nS,INF,FM,6,1,1\n"
-             "S,1E999,FM,6,1,1\nS,137.5,AM,6,101,-1\r\n"
-             "S,137.5,FM,6,4294967346,1\nS,137.5,FM,6,1,-4294967296\n",
+             "S,137.5,AM,6,101,-1\r\nS,137.5,FM,6,4294967346,1\nS,137.5,FM,6,1,-4294967296\n",
              "S"));
     const std::string found = "Found Sat <S>";
-    EXPECT_EQ(
-        Logged(),
-        (Strings{found, "Bad Frequency Parameter <0.39>", found, "Bad Frequency Parameter <1300.1>",
-                 found, "Bad Frequency Parameter <NAN>", found, "Bad Frequency Parameter <INF>",
-                 found, "Bad Frequency Parameter <1E999>", found, "Bad Volume Parameter <101>",
-                 "Bad Squelch Parameter <-1>", found, "Bad Volume Parameter <4294967346>", found,
-                 "Bad Squelch Parameter <-4294967296>"}));
+    EXPECT_EQ(Logged(),
+              (Strings{found, "Bad Frequency Parameter <0.39>", found,
+                       "Bad Frequency Parameter <1300.1>", found, "Bad Frequency Parameter <NAN>",
+                       found, "Bad Frequency Parameter <INF>", found, "Bad Volume Parameter <101>",
+                       "Bad Squelch Parameter <-1>", found, "Bad Volume Parameter <4294967346>",
+                       found, "Bad Squelch Parameter <-4294967296>"}));
     EXPECT_TRUE(Queued().empty());
 }
 
