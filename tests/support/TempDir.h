@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -29,9 +30,11 @@ public:
 
     const std::filesystem::path& Path() const { return m_path; }
 
-    // Writes `bytes` exactly as given (no line-end translation).
+    // Writes `bytes` exactly as given (no line-end translation), creating
+    // the folders `name` names.
     std::filesystem::path Write(std::string_view name, std::string_view bytes) const {
         const std::filesystem::path file = m_path / name;
+        std::filesystem::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary)
             .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return file;
@@ -40,6 +43,13 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// The bytes of `file`; empty when it cannot be read.
+inline std::string FileContents(const std::filesystem::path& file) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(file, std::ios::binary).rdbuf();
+    return bytes.str();
+}
 
 // Makes `path` the working directory until the end of the scope.
 class ScopedWorkingDirectory {

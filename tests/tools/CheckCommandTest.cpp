@@ -2,6 +2,7 @@
 
 #include <sstream>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/ScopedEnvironment.h"
@@ -10,11 +11,8 @@
 
 namespace {
 
-struct CheckRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+// Exit status, standard output and standard error.
+using CheckRun = std::tuple<int, std::string, std::string>;
 
 CheckRun Check(std::vector<std::string_view> args) {
     std::ostringstream out;
@@ -30,11 +28,6 @@ protected:
     // Never the user's own settings.
     ScopedEnvironmentVariable configHome{"XDG_CONFIG_HOME", (dir.Path() / "config").string()};
     ScopedTimeZone tz{"<+04>-4"};
-
-    void WriteSettings(std::string_view contents) const {
-        std::filesystem::create_directories(dir.Path() / "config" / "vantrel");
-        dir.Write("config/vantrel/Vantrel.conf", contents);
-    }
 };
 
 constexpr std::string_view kPassList =
@@ -46,71 +39,45 @@ constexpr std::string_view kPassRows =
 
 }  // namespace
 
-TEST_F(CheckCommandTest, SatellitePrintsLogOldestFirstThenCommands) {
-    dir.Write("Vantrel.ini",
-              "# weather satellites\r\n"
-              "NOAA 15,137.5,WFM,230,50,30,DSPMAYBE,1\r\n");
-    const CheckRun run = Check({"satellite", "NOAA 15"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out,
-              "Found Sat <NOAA 15>\n"
-              "DSP Command Unknown <DSPMAYBE>\n"
-              "Writing Radio Commands\n"
-              "K00137500000 060400\\r\\n\n"
-              "J407F\\r\\n\n"
-              "J414C\\r\\n\n");
-    EXPECT_EQ(run.err, "");
-}
-
-TEST_F(CheckCommandTest, SatelliteNotLoaded) {
+TEST_F(CheckCommandTest, SatellitePrintsLogOldestFirstThenCommandsAndFailsWhenNotLoaded) {
+    EXPECT_EQ(Check({"satellite", "NOAA 15"}),
+              (CheckRun{1, "", "Could not Open file Vantrel.ini\n"}));
+    dir.Write("Vantrel.ini", "# weather satellites\r\nNOAA 15,137.5,WFM,230,50,30,DSPMAYBE,1\r\n");
+    const std::string out =
+        "Found Sat <NOAA 15>\nDSP Command Unknown <DSPMAYBE>\nWriting Radio Commands\n"
+        "K00137500000 060400\\r\\n\nJ407F\\r\\n\nJ414C\\r\\n\n";
+    EXPECT_EQ(Check({"satellite", "NOAA 15"}), (CheckRun{0, out, ""}));
     dir.Write("Vantrel.ini", "DEFAULT,137.5,WFM,231,50,30\n");
-    const CheckRun run = Check({"satellite", "DEFAULT"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "Found Sat <DEFAULT>\nBad BandW Parameter <231>\n");
-}
-
-TEST_F(CheckCommandTest, MissingCatalogueGoesToStandardError) {
-    const CheckRun run = Check({"satellite", "DEFAULT"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "Could not Open file Vantrel.ini\n");
+    EXPECT_EQ(Check({"satellite", "DEFAULT"}),
+              (CheckRun{1, "Found Sat <DEFAULT>\nBad BandW Parameter <231>\n", ""}));
 }
 
 TEST_F(CheckCommandTest, UsageErrors) {
     for (const auto& args : std::vector<std::vector<std::string_view>>{
              {}, {"satellite"}, {"satellite", "A", "B"}, {"satelite", "A"}, {"passes", "A", "B"}}) {
-        const CheckRun run = Check(args);
-        EXPECT_EQ(run.status, 2);
-        EXPECT_EQ(run.out, "");
-        EXPECT_NE(run.err.find("usage: vantrel-check"), std::string::npos);
+        EXPECT_EQ(Check(args), (CheckRun{2, "",
+                                         "usage: vantrel-check satellite NAME\n"
+                                         "       vantrel-check passes [FOLDER]\n"}));
     }
 }
 
-TEST_F(CheckCommandTest, PassesFromAFolderOrWhereTheSettingsSay) {
-    std::filesystem::create_directory(dir.Path() / "Wx");
+TEST_F(CheckCommandTest, PassesFromAFolderOrWhereTheSettingsSayUpToABadStamp) {
     dir.Write("Wx/PassList.txt", kPassList);
-    CheckRun run = Check({"passes", "Wx"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, kPassRows);
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Check({"passes", "Wx"}), (CheckRun{0, std::string(kPassRows), ""}));
 
     dir.Write("PassList.txt", "20020519143000 a b 900\tHERE\n");
-    EXPECT_EQ(Check({"passes"}).out, "19  5 2002 18 30  0\t19  5 2002 18 45  0\t900\\tHERE\\n\t\n");
-    WriteSettings("[General]\nDirectory=" + (dir.Path() / "Wx").string() + "\n");
-    EXPECT_EQ(Check({"passes"}).out, kPassRows);
-    WriteSettings("[General]\nDirectory=" + (dir.Path() / "Wx").string() + "\nDataMode=0\n");
-    EXPECT_EQ(Check({"passes"}).out, "DDE\tServer\tOption\t\n");
-}
+    EXPECT_EQ(std::get<1>(Check({"passes"})),
+              "19  5 2002 18 30  0\t19  5 2002 18 45  0\t900\\tHERE\\n\t\n");
+    const std::string wx = "[General]\nDirectory=" + (dir.Path() / "Wx").string() + "\n";
+    dir.Write("config/vantrel/Vantrel.conf", wx);
+    EXPECT_EQ(std::get<1>(Check({"passes"})), kPassRows);
+    dir.Write("config/vantrel/Vantrel.conf", wx + "DataMode=0\n");
+    EXPECT_EQ(std::get<1>(Check({"passes"})), "DDE\tServer\tOption\t\n");
 
-TEST_F(CheckCommandTest, PassesStopAtABadStampOrAMissingFile) {
     dir.Write("PassList.txt", std::string(kPassList) + "\r\n20020519160000 a b 600 NOAA 17\r\n");
-    CheckRun run = Check({"passes", "."});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, kPassRows);
-    EXPECT_EQ(run.err, "Date Time String is too small - please upgrade the verion of WxTrack\n");
-
-    run = Check({"passes", "missing"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "Can Not Open WxTrack Passlist.txt File\n");
+    EXPECT_EQ(Check({"passes", "."}),
+              (CheckRun{1, std::string(kPassRows),
+                        "Date Time String is too small - please upgrade the verion of WxTrack\n"}));
+    EXPECT_EQ(Check({"passes", "missing"}),
+              (CheckRun{1, "", "Can Not Open WxTrack Passlist.txt File\n"}));
 }
