@@ -8,43 +8,37 @@
 #include "tests/support/TempDir.h"
 
 TEST(DeviceMap, UsesTheLinkUnderTheConfigFolderWhenItsEntryExists) {
-    const TempDir config;
-    const ScopedEnvironmentVariable xdg("XDG_CONFIG_HOME", config.Path().string());
-    const std::filesystem::path folder = config.Path() / "vantrel" / "dosdevices";
-    std::filesystem::create_directories(folder);
-    std::filesystem::create_symlink("/dev/null", folder / "com2");
-    // A link to nothing still names the port, so opening reports it missing.
-    std::filesystem::create_symlink(config.Path() / "gone", folder / "com3");
-
-    EXPECT_EQ(ComPortDevicePath(2), (folder / "com2").string());
-    EXPECT_EQ(ComPortDevicePath(3), (folder / "com3").string());
-    EXPECT_EQ(ComPortDevicePath(1), "/dev/ttyS0");
-    EXPECT_EQ(ComPortDevicePath(4), "/dev/ttyS3");
-}
-
-TEST(DeviceMap, FallsBackToTheHomeFolderWithoutAUsableConfigVariable) {
     const TempDir home;
-    const std::filesystem::path folder = home.Path() / ".config" / "vantrel" / "dosdevices";
-    std::filesystem::create_directories(folder);
-    std::filesystem::create_symlink("/dev/null", folder / "com1");
+    // A COM2 link under $XDG_CONFIG_HOME and one under ~/.config, told apart.
+    const auto linkFolder = [&home](const std::string& configHome) {
+        const std::filesystem::path folder = home.Path() / configHome / "vantrel" / "dosdevices";
+        std::filesystem::create_directories(folder);
+        std::filesystem::create_symlink("/dev/null", folder / "com2");
+        return folder;
+    };
+    const std::filesystem::path xdgFolder = linkFolder("xdg");
+    const std::filesystem::path homeFolder = linkFolder(".config");
+    // A link to nothing still names the port, so opening reports it missing.
+    std::filesystem::create_symlink(home.Path() / "gone", xdgFolder / "com3");
     const ScopedEnvironmentVariable homeVariable("HOME", home.Path().string());
     {
-        const ScopedEnvironmentVariable xdg("XDG_CONFIG_HOME", std::nullopt);
-        EXPECT_EQ(ComPortDevicePath(1), (folder / "com1").string());
+        const ScopedEnvironmentVariable xdg("XDG_CONFIG_HOME", (home.Path() / "xdg").string());
+        EXPECT_EQ(ComPortDevicePath(2), (xdgFolder / "com2").string());
+        EXPECT_EQ(ComPortDevicePath(3), (xdgFolder / "com3").string());
+        EXPECT_EQ(ComPortDevicePath(4), "/dev/ttyS3");
     }
-    {
-        const ScopedEnvironmentVariable xdg("XDG_CONFIG_HOME", "relative/config");
-        EXPECT_EQ(ComPortDevicePath(1), (folder / "com1").string());
+    // Without a usable config variable the home folder's is used.
+    for (const std::optional<std::string>& xdg : {std::optional<std::string>(), {"relative"}}) {
+        const ScopedEnvironmentVariable variable("XDG_CONFIG_HOME", xdg);
+        EXPECT_EQ(ComPortDevicePath(2), (homeFolder / "com2").string());
     }
     const ScopedEnvironmentVariable noHome("HOME", std::nullopt);
-    const ScopedEnvironmentVariable xdg("XDG_CONFIG_HOME", std::nullopt);
-    EXPECT_EQ(ComPortDevicePath(1), "/dev/ttyS0");
+    const ScopedEnvironmentVariable noXdg("XDG_CONFIG_HOME", std::nullopt);
+    EXPECT_EQ(ComPortDevicePath(2), "/dev/ttyS1");
 }
 
-TEST(ErrorText, GivesTheSystemTextOrNothing) {
+TEST(ErrorText, GivesTheTextsOfItsOwnCodesOrNothing) {
     std::string text = "stale";
-    EXPECT_TRUE(SystemErrorText(ENOENT, text));
-    EXPECT_EQ(text, "No such file or directory");
     EXPECT_TRUE(SystemErrorText(ERROR_IO_PENDING, text));
     EXPECT_EQ(text, "Overlapped I/O operation is in progress");
     EXPECT_TRUE(SystemErrorText(ERROR_CALL_NOT_IMPLEMENTED, text));

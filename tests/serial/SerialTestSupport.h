@@ -19,6 +19,12 @@ private:
     ScopedEnvironmentVariable m_variable{"XDG_CONFIG_HOME", m_dir.Path().string()};
 };
 
+// COM1 as the run loop opens it.
+inline void OpenCom1(CSerialPort& port, SerialFlowControl flow = FlowXonXoff,
+                     SerialParity parity = ParityNone, SerialStopBits stopBits = StopBitsOne) {
+    port.Open(1, 9600, parity, 8, stopBits, flow, true);
+}
+
 // The code of the CSerialException that `operation` throws (deleting it),
 // or nullopt when it throws none.
 template <class Operation>
@@ -33,11 +39,6 @@ std::optional<std::uint32_t> SerialErrorOf(Operation operation) {
     return std::nullopt;
 }
 
-inline std::size_t OpenDescriptorCount() {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++count;
-    }
-    return count;
+inline std::optional<std::uint32_t> Code(int error) {
+    return static_cast<std::uint32_t>(error);
 }
