@@ -6,7 +6,15 @@ target_compile_options(vantrel_options INTERFACE
     -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual
     -Wformat=2 -Wshadow)
 target_compile_definitions(vantrel_options INTERFACE
-    QT_NO_CAST_FROM_ASCII QT_NO_CONTEXTLESS_CONNECT QT_NO_KEYWORDS)
+    QT_NO_CAST_FROM_ASCII QT_NO_CONTEXTLESS_CONNECT QT_NO_KEYWORDS
+    _GLIBCXX_ASSERTIONS
+    # Fortification needs the optimiser, which debug builds leave out.
+    $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=3>)
+if(VANTREL_SANITIZE)
+    set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all)
+    target_compile_options(vantrel_options INTERFACE ${sanitizers} -fno-omit-frame-pointer)
+    target_link_options(vantrel_options INTERFACE ${sanitizers})
+endif()
 set(CMAKE_CXX_EXTENSIONS OFF)
 set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 
