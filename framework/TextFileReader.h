@@ -2,9 +2,10 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "framework/UniqueFile.h"
 
 // Reads a text file in pieces the way the Windows C runtime's fgets did in
 // text mode, since the files come from Windows programs: CR LF arrives as LF
@@ -21,15 +22,11 @@ public:
     bool ReadLine(std::string& line);
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-
     int NextChar();
     int PeekChar();
     bool Refill();
 
-    std::unique_ptr<std::FILE, FileCloser> m_file;
+    UniqueFile m_file;
     std::size_t m_limit;
     std::vector<char> m_buffer;
     std::size_t m_pos = 0;

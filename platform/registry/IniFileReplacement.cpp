@@ -9,28 +9,12 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/kernel/UniqueFd.h"
 #include "platform/registry/QtText.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // A new file of a unique name beside `target`, removed again unless it has
 // been renamed to another name.
@@ -38,8 +22,8 @@ class ScratchFile {
 public:
     explicit ScratchFile(const fs::path& target) {
         std::string pattern = target.string() + ".XXXXXX";
-        const FileDescriptor file(mkostemp(pattern.data(), O_CLOEXEC));
-        if (file.Get() >= 0) {
+        const UniqueFd file(mkostemp(pattern.data(), O_CLOEXEC));
+        if (file.IsValid()) {
             m_path = pattern;
         }
     }
@@ -113,8 +97,8 @@ bool HoldsExactly(const fs::path& file, const QVariantMap& contents) {
 }
 
 bool FlushToDisk(const fs::path& path, int flags = 0) {
-    const FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | flags));
-    return file.Get() >= 0 && fsync(file.Get()) == 0;
+    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | flags));
+    return file.IsValid() && fsync(file.Get()) == 0;
 }
 
 std::int64_t Milliseconds(const timespec& time) {

@@ -20,6 +20,7 @@
 #include <system_error>
 #include <utility>
 
+#include "framework/UniqueFile.h"
 #include "platform/kernel/UniqueFd.h"
 #include "tools/pcr1000-sim/CommandFramer.h"
 #include "tools/pcr1000-sim/ReceiverModel.h"
@@ -28,11 +29,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // A failure while setting up, with the system's reason.
 struct SetupError {
@@ -222,7 +218,7 @@ private:
     std::FILE* const m_out;
     std::FILE* const m_err;
     const Clock::time_point m_start = Clock::now();
-    FilePtr m_transcript;
+    UniqueFile m_transcript;
     CommandFramer m_framer;
     ReceiverModel m_model;
     std::deque<std::pair<Clock::time_point, std::string>> m_answers;
