@@ -1,15 +1,33 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <string>
+#include <string_view>
 
-// Upper-cases the ASCII letters only, whatever the process's locale.
+// Changes the case of ASCII letters only, whatever the process's locale.
+inline char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+inline char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 inline void AsciiUpperCase(std::string& text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    });
+    std::transform(text.begin(), text.end(), text.begin(), AsciiUpper);
 }
 
 inline void RemoveAll(std::string& text, char unwanted) {
     text.erase(std::remove(text.begin(), text.end(), unwanted), text.end());
+}
+
+// Copies at most capacity - 1 characters of `text` and a zero into `buffer`
+// (capacity > 0), as the C interfaces' caller-sized buffers expect; returns
+// the number of characters copied.
+inline std::size_t CopyTruncated(std::string_view text, char* buffer, std::size_t capacity) {
+    const std::size_t count = std::min(text.size(), capacity - 1);
+    std::memcpy(buffer, text.data(), count);
+    buffer[count] = '\0';
+    return count;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "framework/AsciiText.h"
 #include "framework/Diagnostics.h"
 #include "framework/StringFormat.h"
 #include "platform/kernel/DeviceMap.h"
@@ -126,9 +127,7 @@ bool CSerialException::GetErrorText(char* buffer, unsigned capacity, unsigned* h
     if (buffer == nullptr || capacity == 0) {
         return known;
     }
-    const std::size_t copied = std::min<std::size_t>(text.size(), capacity - 1);
-    std::memcpy(buffer, text.data(), copied);
-    buffer[copied] = '\0';
+    CopyTruncated(text, buffer, capacity);
     return known;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/AsciiText.h"
 #include "platform/ddeml/DdeText.h"
 
 namespace {
@@ -46,6 +47,6 @@ int GetClipboardFormatNameA(UINT format, char* buffer, int cchMax) {
         format - kFirstRegisteredFormat >= names.size()) {
         return 0;
     }
-    return static_cast<int>(ddeml::CopyTruncated(names[format - kFirstRegisteredFormat], buffer,
-                                                 static_cast<std::size_t>(cchMax)));
+    return static_cast<int>(CopyTruncated(names[format - kFirstRegisteredFormat], buffer,
+                                          static_cast<std::size_t>(cchMax)));
 }

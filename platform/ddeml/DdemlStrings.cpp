@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "framework/AsciiText.h"
 #include "platform/ddeml/DdeLibrary.h"
 #include "platform/ddeml/DdeText.h"
 #include "platform/ddeml/Ddeml.h"
@@ -64,7 +65,7 @@ DWORD DdeQueryStringA(DWORD idInst, HSZ hsz, char* psz, DWORD cchMax, int iCodeP
         *psz = '\0';
         return 0;
     }
-    return static_cast<DWORD>(ddeml::CopyTruncated(*text, psz, cchMax));
+    return static_cast<DWORD>(CopyTruncated(*text, psz, cchMax));
 }
 
 int DdeCmpStringHandles(HSZ hsz1, HSZ hsz2) {
