@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/core/DataMode.h"
 #include "framework/StringFormat.h"
 #include "planning/PassListReader.h"
+#include "services/DataMode.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 

@@ -63,6 +63,38 @@ function(vantrel_check_core_links)
     endforeach()
 endfunction()
 
+include(${CMAKE_CURRENT_LIST_DIR}/IncludeLayers.cmake)
+
+# Fails the configuration, and later every build, when a file includes from
+# a folder of its own layer or of a layer above it.
+function(vantrel_check_include_layers)
+    vantrel_find_upward_includes("${PROJECT_SOURCE_DIR}" faults)
+    if(faults)
+        list(JOIN faults "\n  " shown)
+        message(FATAL_ERROR "Includes that point up a layer:\n  ${shown}")
+    endif()
+    set(stamp "${PROJECT_BINARY_DIR}/include-layers.stamp")
+    set(sources "")
+    foreach(layer IN LISTS VANTREL_LAYERS)
+        string(REPLACE " " ";" folders "${layer}")
+        foreach(folder IN LISTS folders)
+            file(GLOB_RECURSE found CONFIGURE_DEPENDS
+                "${PROJECT_SOURCE_DIR}/${folder}/*.h" "${PROJECT_SOURCE_DIR}/${folder}/*.cpp")
+            list(APPEND sources ${found})
+        endforeach()
+    endforeach()
+    add_custom_command(OUTPUT "${stamp}"
+        COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DSTAMP=${stamp}
+                -P ${PROJECT_SOURCE_DIR}/cmake/IncludeLayers.cmake
+        DEPENDS ${sources} ${PROJECT_SOURCE_DIR}/cmake/IncludeLayers.cmake
+        COMMENT "Checking that includes point down the layers")
+    add_custom_target(vantrel_include_layers ALL DEPENDS "${stamp}")
+    get_property(cores GLOBAL PROPERTY VANTREL_CORE_LIBRARIES)
+    foreach(core IN LISTS cores)
+        add_dependencies(${core} vantrel_include_layers)
+    endforeach()
+endfunction()
+
 function(vantrel_test name)
     add_executable(${name} ${ARGN})
     target_link_libraries(${name} PRIVATE vantrel_options GTest::gtest GTest::gtest_main)

@@ -1,10 +1,10 @@
 #include "planning/PassListReader.h"
 
-#include "app/core/DataMode.h"
 #include "framework/AsciiText.h"
 #include "framework/LeadingNumber.h"
 #include "framework/TextFileReader.h"
 #include "planning/PassTimes.h"
+#include "services/DataMode.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/ActivityLog.h"
-#include "app/core/MessageBoxPresenter.h"
 #include "planning/PassTable.h"
-#include "planning/QuitRequester.h"
+#include "services/ActivityLog.h"
+#include "services/MessageBoxPresenter.h"
+#include "services/QuitRequester.h"
 
 // Reads WxTrack's PassList.txt into the pass table, one row per line: start
 // and end as local time, the length as written and the satellite's name.

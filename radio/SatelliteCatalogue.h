@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/ActivityLog.h"
-#include "app/core/MessageBoxPresenter.h"
 #include "radio/CommandQueue.h"
 #include "radio/SatelliteSettings.h"
+#include "services/ActivityLog.h"
+#include "services/MessageBoxPresenter.h"
 
 // Finds a satellite's line in Vantrel.ini, checks its values and queues the
 // receiver commands that tune to it. The file is read afresh on every call,

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "framework/Diagnostics.h"
+#include "platform/kernel/ConfigFolder.h"
 
 namespace {
 
@@ -15,6 +16,10 @@ constexpr std::int32_t kFirstComPort = 1;
 constexpr std::int32_t kLastComPort = 4;
 
 }  // namespace
+
+std::filesystem::path VantrelKeyFile() {
+    return VantrelConfigFolder() / "Vantrel.conf";
+}
 
 SettingsStore::SettingsStore(ActivityLog& log, std::filesystem::path keyFile)
     : m_log(log), m_keyFile(std::move(keyFile)) {}

@@ -4,10 +4,14 @@
 #include <filesystem>
 #include <string>
 
-#include "app/core/ActivityLog.h"
-#include "app/core/DataMode.h"
 #include "app/settings/FolderChooser.h"
 #include "platform/registry/RegistryKey.h"
+#include "services/ActivityLog.h"
+#include "services/DataMode.h"
+
+// The file that holds Vantrel's settings key: Vantrel.conf in Vantrel's
+// per-user folder (normally ~/.config/vantrel).
+std::filesystem::path VantrelKeyFile();
 
 // The four settings kept between runs: the folder of PassList.txt, the COM
 // port, the pass source and the log's threshold (held by the log). The menus

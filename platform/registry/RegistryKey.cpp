@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "framework/Diagnostics.h"
-#include "platform/kernel/ConfigFolder.h"
 #include "platform/registry/IniFileReplacement.h"
 #include "platform/registry/QtText.h"
 
@@ -107,8 +106,4 @@ bool RegistryKey::Close() {
     }
     const std::unique_ptr<State> state = std::move(m_state);
     return state->changes.empty() || ReplaceIniFile(state->file, state->changes);
-}
-
-fs::path VantrelKeyFile() {
-    return VantrelConfigFolder() / "Vantrel.conf";
 }

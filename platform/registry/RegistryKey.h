@@ -48,7 +48,3 @@ private:
 
     std::unique_ptr<State> m_state;
 };
-
-// The file that holds Vantrel's key: Vantrel.conf in Vantrel's per-user
-// folder (normally ~/.config/vantrel).
-std::filesystem::path VantrelKeyFile();

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/core/MyConv.h"
+#include "app/MyConv.h"
 #include "tests/dde/DdeTestServer.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <array>
 #include <vector>
 
-#include "app/core/DataMode.h"
 #include "planning/PassListReader.h"
+#include "services/DataMode.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 

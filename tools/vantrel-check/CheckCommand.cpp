@@ -5,12 +5,12 @@
 #include <ranges>
 #include <string>
 
-#include "app/core/ActivityLog.h"
-#include "app/core/LogView.h"
-#include "app/core/MessageBoxPresenter.h"
 #include "app/settings/SettingsStore.h"
 #include "planning/PassListReader.h"
 #include "radio/SatelliteCatalogue.h"
+#include "services/ActivityLog.h"
+#include "services/LogView.h"
+#include "services/MessageBoxPresenter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/core/MyConv.h"
+#include "app/MyConv.h"
 
 IMPLEMENT_DYNCREATE(CMyConv, CDDEConv)
 

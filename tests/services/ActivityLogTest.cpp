@@ -3,7 +3,7 @@
 #include <climits>
 #include <string>
 
-#include "app/core/ActivityLog.h"
+#include "services/ActivityLog.h"
 
 namespace {
 

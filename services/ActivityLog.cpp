@@ -1,4 +1,4 @@
-#include "app/core/ActivityLog.h"
+#include "services/ActivityLog.h"
 
 void ActivityLog::LogMessage(std::int32_t level, std::string_view text) {
     if (level >= m_nReportLevel) {

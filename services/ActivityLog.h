@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/core/LogView.h"
+#include "services/LogView.h"
 
 enum ReportLevel : std::int32_t {
     ReportVerbose = 0,
