@@ -1,9 +1,26 @@
-#include <cstdio>
+#include <QCoreApplication>
+#include <iostream>
 
-int main() {
-    std::puts(
-        "Vantrel: the main window is not built yet.\n"
-        "Meanwhile `vantrel-check satellite NAME` checks a line of Vantrel.ini,\n"
-        "and `vantrel-check passes [FOLDER]` reads PassList.txt as Vantrel will.");
-    return 0;
+#include "app/CommandLine.h"
+#include "app/headless/HeadlessStation.h"
+#include "app/widgets/TunerApp.h"
+
+int main(int argc, char** argv) {
+    int exitStatus = kExitSuccess;
+    std::optional<VantrelOptions> options;
+    {
+        // The command line is read before anything needs a display.
+        const QCoreApplication reader(argc, argv);
+        options = ParseVantrelCommandLine(QCoreApplication::arguments(), std::cout, std::cerr,
+                                          exitStatus);
+    }
+    if (!options) {
+        return exitStatus;
+    }
+    if (options->headless) {
+        const QCoreApplication application(argc, argv);
+        return RunHeadlessStation(std::cout, std::cerr);
+    }
+    CTunerApp application(argc, argv);
+    return application.InitInstance();
 }

@@ -1,5 +1,8 @@
 #include "planning/PassListReader.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "framework/AsciiText.h"
 #include "framework/LeadingNumber.h"
 #include "framework/TextFileReader.h"
@@ -73,15 +76,20 @@ bool PassListReader::ReadPassList(std::int32_t dataMode, const std::string& dire
         return false;
     }
     m_log.LogMessage(ReportVerbose, "Loading Next Sat Pass");
-    int index = 0;
-    for (std::string line; file.ReadLine(line); ++index) {
-        if (!AddPassRow(line, index)) {
+    // The rows go into the table in one go, on top and in file order.
+    std::vector<PassRow> rows;
+    for (std::string line; file.ReadLine(line);) {
+        std::optional<PassRow> row = ReadPassRow(line);
+        if (!row) {
+            m_table.InsertRows(0, std::move(rows));
             m_messages.ShowMessageBox(
                 "Date Time String is too small - please upgrade the verion of WxTrack");
             m_quit.RequestQuit();
             return false;
         }
+        rows.push_back(std::move(*row));
     }
+    m_table.InsertRows(0, std::move(rows));
     return true;
 }
 
@@ -92,22 +100,24 @@ void PassListReader::AddPlaceholderRow() {
     m_table.SetItemText(row, PassColumnName, "");
 }
 
-bool PassListReader::AddPassRow(std::string_view line, int index) {
+std::optional<PassRow> PassListReader::ReadPassRow(std::string_view line) {
     BlankSeparatedFields fields(line);
     const std::string_view stamp = fields.Next();
     if (stamp.size() != kUtcStampLength) {
-        return false;
+        return std::nullopt;
     }
     fields.Next();
     fields.Next();
     m_strPassLength = fields.Next();
     // A length that is no number, or none that fits, gives a pass of no length.
     m_nPassLength = LeadingInt32(m_strPassLength).value_or(0);
-    const std::string name = CleanName(fields.Rest());
 
-    const int row = m_table.InsertItem(index, FormatPassTime(UtcStampToTime(stamp, 0)));
-    m_table.SetItemText(row, PassColumnEnd, FormatPassTime(UtcStampToTime(stamp, m_nPassLength)));
-    m_table.SetItemText(row, PassColumnLength, m_strPassLength);
-    m_table.SetItemText(row, PassColumnName, name);
-    return true;
+    PassRow row;
+    row.start = UtcStampToTime(stamp, 0);
+    row.end = UtcStampToTime(stamp, m_nPassLength);
+    row.cells[PassColumnStart] = FormatPassTime(*row.start);
+    row.cells[PassColumnEnd] = FormatPassTime(*row.end);
+    row.cells[PassColumnLength] = m_strPassLength;
+    row.cells[PassColumnName] = CleanName(fields.Rest());
+    return row;
 }

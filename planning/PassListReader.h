@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,8 +33,8 @@ public:
 
 private:
     void AddPlaceholderRow();
-    // False when the line has no valid stamp.
-    bool AddPassRow(std::string_view line, int index);
+    // The row of one line; nullopt when the line has no valid stamp.
+    std::optional<PassRow> ReadPassRow(std::string_view line);
 
     PassTable& m_table;
     ActivityLog& m_log;

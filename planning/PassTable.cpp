@@ -1,18 +1,39 @@
 #include "planning/PassTable.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "framework/Diagnostics.h"
+#include "planning/PassTimes.h"
+
+namespace {
+
+std::optional<std::time_t>& TimeOf(PassRow& row, int column) {
+    return column == PassColumnStart ? row.start : row.end;
+}
+
+}  // namespace
 
 int PassRows::GetItemCount() const {
     return static_cast<int>(m_rows.size());
 }
 
-int PassRows::InsertItem(int index, std::string_view text) {
+int PassRows::InsertionPoint(int index) const {
     VANTREL_ASSERT(index >= 0);
-    const int at = std::clamp(index, 0, GetItemCount());
-    m_rows.insert(m_rows.begin() + at, {std::string(text), {}, {}, {}});
+    return std::clamp(index, 0, GetItemCount());
+}
+
+int PassRows::InsertItem(int index, std::string_view text) {
+    const int at = InsertionPoint(index);
+    PassRow row;
+    row.cells[PassColumnStart] = text;
+    m_rows.insert(m_rows.begin() + at, std::move(row));
     return at;
+}
+
+void PassRows::InsertRows(int index, std::vector<PassRow> rows) {
+    m_rows.insert(m_rows.begin() + InsertionPoint(index), std::make_move_iterator(rows.begin()),
+                  std::make_move_iterator(rows.end()));
 }
 
 bool PassRows::IsCell(int row, int column) const {
@@ -21,8 +42,13 @@ bool PassRows::IsCell(int row, int column) const {
 
 void PassRows::SetItemText(int row, int column, std::string_view text) {
     VANTREL_ASSERT(IsCell(row, column));
-    if (IsCell(row, column)) {
-        m_rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = text;
+    if (!IsCell(row, column)) {
+        return;
+    }
+    PassRow& cells = m_rows[static_cast<std::size_t>(row)];
+    cells.cells[static_cast<std::size_t>(column)] = text;
+    if (column == PassColumnStart || column == PassColumnEnd) {
+        TimeOf(cells, column).reset();
     }
 }
 
@@ -31,7 +57,17 @@ std::string PassRows::GetItemText(int row, int column) const {
     if (!IsCell(row, column)) {
         return {};
     }
-    return m_rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+    return Row(row).cells[static_cast<std::size_t>(column)];
+}
+
+std::optional<std::time_t> PassRows::GetItemTime(int row, int column) const {
+    VANTREL_ASSERT(IsCell(row, column) && (column == PassColumnStart || column == PassColumnEnd));
+    if (!IsCell(row, column) || (column != PassColumnStart && column != PassColumnEnd)) {
+        return std::nullopt;
+    }
+    const PassRow& cells = Row(row);
+    const std::optional<std::time_t>& time = column == PassColumnStart ? cells.start : cells.end;
+    return time ? time : ReadPassTime(cells.cells[static_cast<std::size_t>(column)]);
 }
 
 void PassRows::EnsureVisible(int row) {

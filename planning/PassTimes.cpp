@@ -60,24 +60,51 @@ std::string FormatPassTime(std::time_t time) {
     return std::string(text, static_cast<std::size_t>(length));
 }
 
-std::time_t ParsePassTime(std::string_view text) {
-    const std::string copy(text.substr(0, kPassTimeLength));
+namespace {
+
+struct PassTimeFields {
     int day = 0;
     int month = 0;
     int year = 0;
     int hour = 0;
     int minute = 0;
     int second = 0;
+};
+
+// The fields of a pass-time text, and how many of them it held.
+int ScanPassTime(std::string_view text, PassTimeFields& fields) {
+    const std::string copy(text.substr(0, kPassTimeLength));
     // Each field is read by width, so none can overflow.
-    std::sscanf(copy.c_str(), "%2d %2d %4d %2d %2d %2d", &day, &month, &year, &hour, &minute,
-                &second);
+    return std::sscanf(copy.c_str(), "%2d %2d %4d %2d %2d %2d", &fields.day, &fields.month,
+                       &fields.year, &fields.hour, &fields.minute, &fields.second);
+}
+
+std::time_t LocalTime(const PassTimeFields& fields) {
     std::tm local{};
-    local.tm_mday = day;
-    local.tm_mon = month - 1;
-    local.tm_year = year - 1900;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
+    local.tm_mday = fields.day;
+    local.tm_mon = fields.month - 1;
+    local.tm_year = fields.year - 1900;
+    local.tm_hour = fields.hour;
+    local.tm_min = fields.minute;
+    local.tm_sec = fields.second;
     local.tm_isdst = -1;
     return std::mktime(&local);
+}
+
+constexpr int kPassTimeFields = 6;
+
+}  // namespace
+
+std::time_t ParsePassTime(std::string_view text) {
+    PassTimeFields fields;
+    ScanPassTime(text, fields);
+    return LocalTime(fields);
+}
+
+std::optional<std::time_t> ReadPassTime(std::string_view text) {
+    PassTimeFields fields;
+    if (ScanPassTime(text, fields) != kPassTimeFields) {
+        return std::nullopt;
+    }
+    return LocalTime(fields);
 }

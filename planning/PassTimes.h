@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,3 +29,6 @@ std::string FormatPassTime(std::time_t time);
 // deciding on daylight saving. Of a longer text only the first
 // kPassTimeLength characters count; a field that does not read counts as 0.
 std::time_t ParsePassTime(std::string_view text);
+
+// As ParsePassTime, but nullopt unless the text holds all six numbers.
+std::optional<std::time_t> ReadPassTime(std::string_view text);

@@ -14,6 +14,9 @@ public:
     // Copies `command` into the lowest free slot; false (command dropped)
     // when every slot is taken.
     bool QueueRadioCommand(std::string_view command);
+    // Moves the oldest command into `command` and the rest up one slot;
+    // false when slot 0 is free, whatever the later slots hold.
+    bool TakeOldest(std::string& command);
     void Clear();
 
     const std::string& operator[](std::size_t index) const { return m_slots[index]; }

@@ -229,13 +229,21 @@ bool CSerialPort::ReceiveReply(std::uint32_t dwCount) {
     VANTREL_ASSERT(dwCount <= kReceiveBufferSize);
     dwCount = std::min<std::uint32_t>(dwCount, kReceiveBufferSize);
     BeginReceive(dwCount);
-    if (WaitForSingleObject(g_radioEvent, kReplyTimeoutMs) != WAIT_OBJECT_0) {
+    if (!WaitForReply()) {
         Trace("No Data from Radio port\n");
         return false;
     }
     GetOverlappedResult(g_radioOverlapped, m_dwBytesRead, true);
     CopyReply(dwCount);
     return true;
+}
+
+bool CSerialPort::WaitForReply() {
+    if (m_pReplyWait != nullptr) {
+        return m_pReplyWait->WaitForReply(g_radioEvent, m_replyTimeout);
+    }
+    return WaitForSingleObject(g_radioEvent, static_cast<std::uint32_t>(m_replyTimeout.count())) ==
+           WAIT_OBJECT_0;
 }
 
 void CSerialPort::CopyReply(std::uint32_t dwCount) {

@@ -25,8 +25,6 @@ namespace {
 
 constexpr unsigned kErrorTextCapacity = 4096;
 constexpr std::uint16_t kXonXoffLimit = 100;
-constexpr int kLowestPort = 1;
-constexpr int kHighestPort = 255;
 
 constexpr std::array<std::uint8_t, 5> kParityCodes{EVENPARITY, MARKPARITY, NOPARITY, ODDPARITY,
                                                    SPACEPARITY};
@@ -87,7 +85,7 @@ void DumpObjectHeader(std::ostream& dc, const CObject& object) {
 }
 
 std::string PortName(int nPort) {
-    VANTREL_ASSERT(nPort >= kLowestPort && nPort <= kHighestPort);
+    VANTREL_ASSERT(CSerialPort::IsPortNumber(nPort));
     return StringPrintf("COM%d", nPort);
 }
 
@@ -168,7 +166,7 @@ void CSerialPort::CreateWaitEvent(const char* failureTrace) {
 
 void CSerialPort::Open(int nPort, std::uint32_t dwBaud, SerialParity parity, std::uint8_t dataBits,
                        SerialStopBits stopBits, SerialFlowControl flowControl, bool bOverlapped) {
-    VANTREL_ASSERT(nPort >= kLowestPort && nPort <= kHighestPort);
+    VANTREL_ASSERT(IsPortNumber(nPort));
     Close();
     m_hComm = CreateCommFile(ComPortDevicePath(nPort));
     RequireSerialCall(IsOpen(), "Failed to open up the comms port\n");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -10,6 +11,7 @@
 #include "framework/Object.h"
 #include "platform/kernel/Event.h"
 #include "serial/CommTypes.h"
+#include "serial/ReplyWait.h"
 
 // Line arguments of CSerialPort::Open, with the values callers pass (these
 // are not the DCB's own codes: here 2 means no parity).
@@ -86,7 +88,10 @@ class CSerialPort : public CObject {
 
 public:
     static constexpr std::size_t kReceiveBufferSize = 750;
-    static constexpr std::uint32_t kReplyTimeoutMs = 3000;
+    static constexpr std::chrono::milliseconds kReplyTimeout{3000};
+
+    // COM port numbers run from 1 to 255.
+    static constexpr bool IsPortNumber(int nPort) { return nPort >= 1 && nPort <= 255; }
 
     CSerialPort();
     ~CSerialPort() override;
@@ -170,6 +175,11 @@ public:
 
     // The radio exchange.
     void BeginReceive(std::uint32_t dwCount);
+    // How ReceiveReply waits; null (the default) blocks the thread. The
+    // object must outlive its use here.
+    void SetReplyWait(ReplyWait* wait) { m_pReplyWait = wait; }
+    // Lets tests shorten the reply time-out; users always get kReplyTimeout.
+    void SetReplyTimeout(std::chrono::milliseconds timeout) { m_replyTimeout = timeout; }
     // Waits up to 3000 ms for a reply of up to dwCount (at most 750) bytes.
     // True with the reply, zero-terminated, in m_szReply; false with the
     // trace "No Data from Radio port\n", m_szReply untouched and the read
@@ -188,8 +198,11 @@ protected:
     bool m_bOverlapped = false;
     // Made with every Open or Attach, for WaitForInput; null while closed.
     std::unique_ptr<Event> m_hWaitEvent;
+    ReplyWait* m_pReplyWait = nullptr;
+    std::chrono::milliseconds m_replyTimeout = kReplyTimeout;
 
 private:
+    bool WaitForReply();
     void AssertOpen() const;
     void CreateWaitEvent(const char* failureTrace);
     void CopyReply(std::uint32_t dwCount);

@@ -1,12 +1,23 @@
 #include "platform/kernel/FileTime.h"
 
 namespace {
-constexpr std::int64_t kNanosecondsPerTick = 100;
-}  // namespace
 
-std::int64_t CurrentFileTime() {
+constexpr std::int64_t kNanosecondsPerTick = 100;
+
+timespec RealtimeNow() {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}
+
+}  // namespace
+
+std::time_t CurrentCalendarTime() {
+    return RealtimeNow().tv_sec;
+}
+
+std::int64_t CurrentFileTime() {
+    const timespec now = RealtimeNow();
     return kFileTimeUnixEpoch + now.tv_sec * kFileTimeTicksPerSecond +
            now.tv_nsec / kNanosecondsPerTick;
 }

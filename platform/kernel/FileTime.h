@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <cstdint>
+#include <ctime>
 
 // Times on the file-time scale: 100-nanosecond intervals since
 // 1601-01-01 00:00:00 UTC, as the satellite timer's due times are given.
@@ -10,6 +11,10 @@
 inline constexpr std::int64_t kFileTimeTicksPerSecond = 10'000'000;
 // 1970-01-01 00:00:00 UTC on the file-time scale.
 inline constexpr std::int64_t kFileTimeUnixEpoch = 116'444'736'000'000'000;
+
+// The current calendar time in whole seconds since 1970 UTC, from
+// CLOCK_REALTIME: the clock timers fire by, so "now" is never behind them.
+std::time_t CurrentCalendarTime();
 
 // The current calendar time from CLOCK_REALTIME (not time(), whose coarse
 // clock lags just after a second boundary).

@@ -37,14 +37,17 @@ private:
     std::optional<Clock::time_point> m_end;
 };
 
+// Readiness of an input descriptor: data, or an end that a read would report.
+constexpr short kInputReady = POLLIN | POLLHUP | POLLERR;
+
 std::uint32_t WaitAny(std::span<Waitable* const> objects, std::uint32_t milliseconds,
-                      CompletionQueue* alerts) {
+                      CompletionQueue* alerts, int input = -1) {
     if (objects.size() > MAXIMUM_WAIT_OBJECTS ||
         std::find(objects.begin(), objects.end(), nullptr) != objects.end()) {
         errno = EINVAL;
         return WAIT_FAILED;
     }
-    std::array<pollfd, MAXIMUM_WAIT_OBJECTS + 1> watched{};
+    std::array<pollfd, MAXIMUM_WAIT_OBJECTS + 2> watched{};
     std::size_t count = 0;
     for (const Waitable* object : objects) {
         watched[count++] = pollfd{object->Descriptor(), POLLIN, 0};
@@ -52,9 +55,13 @@ std::uint32_t WaitAny(std::span<Waitable* const> objects, std::uint32_t millisec
     if (alerts != nullptr) {
         watched[count++] = pollfd{alerts->Signal().Descriptor(), POLLIN, 0};
     }
+    pollfd* const inputWatch = input >= 0 ? &watched[count++] : nullptr;
+    if (inputWatch != nullptr) {
+        *inputWatch = pollfd{input, POLLIN, 0};
+    }
 
     const Deadline deadline(milliseconds);
-    for (;;) {
+    for (bool timeUp = false;;) {
         if (alerts != nullptr && alerts->RunPending()) {
             return WAIT_IO_COMPLETION;
         }
@@ -63,13 +70,22 @@ std::uint32_t WaitAny(std::span<Waitable* const> objects, std::uint32_t millisec
                 return WAIT_OBJECT_0 + static_cast<std::uint32_t>(index);
             }
         }
-        const int timeout = deadline.PollTimeout();
-        if (timeout == 0) {
+        if (inputWatch != nullptr && (inputWatch->revents & kInputReady) != 0) {
+            return WAIT_OBJECT_0 + static_cast<std::uint32_t>(objects.size());
+        }
+        if (timeUp) {
             return WAIT_TIMEOUT;
         }
         // Another waiter may take a readable object first; then we sleep again.
-        if (::poll(watched.data(), count, timeout) < 0 && errno != EINTR) {
-            return WAIT_FAILED;
+        const int timeout = deadline.PollTimeout();
+        timeUp = timeout == 0;
+        if (::poll(watched.data(), count, timeout) < 0) {
+            if (errno != EINTR) {
+                return WAIT_FAILED;
+            }
+            if (inputWatch != nullptr) {
+                inputWatch->revents = 0;
+            }
         }
     }
 }
@@ -97,6 +113,11 @@ std::uint32_t WaitForMultipleObjectsEx(std::span<Waitable* const> objects,
         return WAIT_FAILED;
     }
     return WaitAny(objects, milliseconds, AlertsOfThisThread(alertable));
+}
+
+std::uint32_t MsgWaitForMultipleObjects(std::span<Waitable* const> objects, int input,
+                                        std::uint32_t milliseconds) {
+    return WaitAny(objects, milliseconds, nullptr, input);
 }
 
 std::uint32_t SleepEx(std::uint32_t milliseconds, bool alertable) {

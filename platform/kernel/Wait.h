@@ -26,6 +26,12 @@ std::uint32_t WaitForSingleObject(Waitable& object, std::uint32_t milliseconds);
 std::uint32_t WaitForMultipleObjects(std::span<Waitable* const> objects,
                                      std::uint32_t milliseconds);
 
+// As WaitForMultipleObjects, but also ended by input: when no object is
+// signalled and the descriptor `input` is readable (or at its end), it
+// returns WAIT_OBJECT_0 + objects.size(). The input is looked at, not read.
+std::uint32_t MsgWaitForMultipleObjects(std::span<Waitable* const> objects, int input,
+                                        std::uint32_t milliseconds);
+
 // The alertable form: when `alertable` is set, completion routines queued for
 // this thread run inside the wait, which then returns WAIT_IO_COMPLETION.
 // Queued routines run before any object is looked at. An empty list is

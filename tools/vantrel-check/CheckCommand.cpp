@@ -11,6 +11,7 @@
 #include "services/ActivityLog.h"
 #include "services/LogView.h"
 #include "services/MessageBoxPresenter.h"
+#include "services/StreamFrontEnd.h"
 
 namespace {
 
@@ -21,16 +22,6 @@ constexpr int kUsageError = 2;
 constexpr std::string_view kUsage =
     "usage: vantrel-check satellite NAME\n"
     "       vantrel-check passes [FOLDER]\n";
-
-// Message boxes become lines on the error stream.
-class StreamMessageBoxes final : public MessageBoxPresenter {
-public:
-    explicit StreamMessageBoxes(std::ostream& stream) : m_stream(stream) {}
-    void ShowMessageBox(std::string_view text) override { m_stream << text << '\n'; }
-
-private:
-    std::ostream& m_stream;
-};
 
 // There is no run to end: the reading stops at the bad line, and the check
 // with it.
@@ -60,7 +51,7 @@ std::string VisibleControls(std::string_view text) {
 int CheckSatellite(const std::string& name, std::ostream& out, std::ostream& err) {
     LogLines lines;
     ActivityLog log(lines);
-    StreamMessageBoxes messages(err);
+    StreamMessageBoxes messages(err, "");
     SatelliteCatalogue catalogue(log, messages);
 
     const bool loaded = catalogue.LoadSatellite(name);
@@ -81,7 +72,7 @@ int CheckPasses(const std::optional<std::string_view>& folder, std::ostream& out
                 std::ostream& err) {
     LogLines lines;
     ActivityLog log(lines);
-    StreamMessageBoxes messages(err);
+    StreamMessageBoxes messages(err, "");
     NoRunToQuit quit;
     PassRows table;
     PassListReader reader(table, log, messages, quit);

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "serial/serialport.h"
+
+// What the user is told when the receiver's port fails: the COM port, the
+// device it stands for, and the system's reason.
+std::string SerialPortErrorText(std::int32_t comPort, const CSerialException& error);

@@ -1,0 +1,29 @@
+#include "app/Tuner.h"
+
+#include "platform/kernel/FileTime.h"
+
+Tuner::Tuner(const TunerFrontEnd& frontEnd)
+    : m_log(frontEnd.logView),
+      m_settings(m_log),
+      m_catalogue(m_log, frontEnd.messages),
+      m_exchange(m_catalogue, m_log),
+      m_reader(frontEnd.passTable, m_log, frontEnd.messages, frontEnd.pump),
+      m_selector(frontEnd.passTable, m_catalogue, m_exchange, m_log, CurrentCalendarTime),
+      m_scheduler(m_port, m_log, m_reader, m_selector, m_exchange, frontEnd.pump,
+                  frontEnd.cancelButton) {
+    m_settings.ReadSettings();
+}
+
+Tuner::~Tuner() {
+    SendCloseDown(m_port);
+}
+
+void Tuner::InitDialog() {
+    m_settings.ReadSettings();
+    m_log.LogMessage(ReportVerbose, "Settings Read to Registry");
+}
+
+void Tuner::OnNextPass() {
+    m_scheduler.OnNextPass(
+        {m_settings.GetComPort(), m_settings.GetDataMode(), m_settings.GetDirectory()});
+}

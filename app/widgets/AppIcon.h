@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// Vantrel's icon, drawn from its SVG at the sizes desktops ask for.
+QIcon VantrelIcon();

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+#include <QSocketNotifier>
+#include <map>
+#include <memory>
+
+#include "planning/MessagePump.h"
+#include "serial/ReplyWait.h"
+
+// The run loop's message pump inside Qt's event loop.
+//
+// While none of the loop's sources is ready it lets Qt process events,
+// sleeping until window input or a source wakes it: socket notifiers watch
+// the sources' descriptors, enabled only while it sleeps, so a source left
+// signalled never makes Qt spin. Quit requests are counted here and posted
+// to `quitReceiver` as kQuitEvent, which wakes the loop; a run takes them in
+// PumpInput, and when no run is active the receiver takes them itself.
+//
+// It also is the dialog's ReplyWait: while a reply is awaited the window
+// keeps painting and answering the window manager, but user input waits
+// until the reply has come or the time is up.
+class QtMessagePump final : public MessagePump, public ReplyWait {
+public:
+    static const QEvent::Type kQuitEvent;
+
+    explicit QtMessagePump(QObject& quitReceiver) : m_quitReceiver(quitReceiver) {}
+
+    void RequestQuit() override;
+    std::size_t WaitForSourcesOrInput(std::span<Waitable* const> sources) override;
+    bool PumpInput() override;
+
+    // Takes one quit request, if any is queued.
+    bool TakeQuit();
+
+    bool WaitForReply(Waitable& event, std::chrono::milliseconds timeout) override;
+
+private:
+    QSocketNotifier& NotifierFor(const Waitable& source);
+    void EnableNotifiers(bool enabled);
+
+    QObject& m_quitReceiver;
+    int m_queuedQuits = 0;
+    std::map<int, std::unique_ptr<QSocketNotifier>> m_notifiers;
+};

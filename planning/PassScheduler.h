@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "planning/MessagePump.h"
+#include "planning/PassListReader.h"
+#include "planning/SatelliteSelector.h"
+#include "platform/kernel/WaitableTimer.h"
+#include "radio/TuningExchange.h"
+#include "serial/serialport.h"
+#include "services/ActivityLog.h"
+
+// The caption of the dialog's Cancel button, which tells the run's state:
+// "Turn Off Pcr" while a run waits, "Exit" after it.
+class CancelButton {
+public:
+    virtual ~CancelButton() = default;
+    virtual void SetCaption(std::string_view caption) = 0;
+};
+
+// What a run takes from the settings when it starts.
+struct RunSettings {
+    std::int32_t comPort = 1;
+    std::int32_t dataMode = 1;
+    std::string directory;
+};
+
+// A run: opens the port, wakes the receiver, reads the pass list, then
+// serves three sources until a quit request ends it: the satellite timer
+// (a check every ten seconds), the write event (send the queued commands)
+// and the radio event. One source is served per wake-up, lowest first.
+class PassScheduler {
+public:
+    static constexpr std::int32_t kFirstCheckSeconds = 1;
+    static constexpr std::int32_t kCheckSeconds = 10;
+
+    PassScheduler(CSerialPort& port, ActivityLog& log, PassListReader& reader,
+                  SatelliteSelector& selector, TuningExchange& exchange, MessagePump& pump,
+                  CancelButton& cancelButton);
+
+    // "Next Pass": forgets the satellite tuned to, then runs until the run
+    // ends. A CSerialException from the port ends the run at once, without
+    // the shutdown sequence, and leaves through here.
+    void OnNextPass(const RunSettings& settings);
+    // 0 when the run ended through its shutdown sequence.
+    int RunPassLoop(const RunSettings& settings);
+
+    // The absolute due time, on the file-time scale, `seconds` after the
+    // current whole second: the timer fires between seconds - 1 and
+    // seconds from now.
+    static std::int64_t SatTimerDueTime(std::int32_t seconds);
+
+    // Lets tests check more often than every ten seconds; users never see it.
+    void SetCheckSecondsForTesting(std::int32_t seconds) { m_checkSeconds = seconds; }
+
+private:
+    // Steps 1 to 10 of a run; false when the receiver stopped answering.
+    bool StartUp(const RunSettings& settings);
+    // Serves the sources until a quit request is taken.
+    void WaitForQuit();
+    int ShutDown();
+
+    void ServeWriteEvent();
+    void ServeSatTimer();
+    // Writes a receiver command through the radio record, without waiting.
+    void SendCommand(std::string_view command);
+
+    CSerialPort& m_port;
+    ActivityLog& m_log;
+    PassListReader& m_reader;
+    SatelliteSelector& m_selector;
+    TuningExchange& m_exchange;
+    MessagePump& m_pump;
+    CancelButton& m_cancelButton;
+    WaitableTimer m_hSatTimer;
+    std::int32_t m_checkSeconds = kCheckSeconds;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/kernel/Event.h"
+#include "radio/SatelliteCatalogue.h"
+#include "serial/serialport.h"
+#include "services/ActivityLog.h"
+
+// What lies between a retune request and the serial port: the write event
+// that carries the request to the run loop, the tuning report, the queued
+// commands handed out one at a time, and the satellite last tuned to.
+class TuningExchange {
+public:
+    // The satellite name that holds the settings between passes.
+    static constexpr std::string_view kDefaultSatellite = "DEFAULT";
+
+    TuningExchange(SatelliteCatalogue& catalogue, ActivityLog& log);
+
+    // Signalled by a retune request and reset once the queue has run dry;
+    // manual reset, so it stays signalled while commands remain.
+    Event& WriteEvent() { return m_hWriteEvent; }
+    void RequestRetune() { m_hWriteEvent.Set(); }
+
+    // Moves the oldest queued command into `command`; when none is left,
+    // resets the write event and returns false.
+    bool NextRadioCommand(std::string& command);
+    // Logs the settings about to be sent, at the tuning level. The pass
+    // length line is left out only when the receiver was last tuned to
+    // "DEFAULT"; `passLengthText` is the pass list's last length field.
+    void ReportTuning(std::string_view passLengthText);
+
+    // The satellite the receiver was last sent commands for; empty when
+    // none since the run began.
+    const std::string& TunedSatellite() const { return m_strTunedSat; }
+    void RecordLoadedAsTuned() { m_strTunedSat = m_catalogue.LoadedSatellite(); }
+    void ForgetTunedSatellite() { m_strTunedSat.clear(); }
+
+private:
+    SatelliteCatalogue& m_catalogue;
+    ActivityLog& m_log;
+    Event m_hWriteEvent{EventReset::Manual, false};
+    std::string m_strTunedSat;
+};
+
+// Tells an open receiver that Vantrel is going: "P100\r\n" with its zero
+// byte, twice, written synchronously. A port that is not open gets nothing;
+// a write that fails is let go, as the program is ending anyway.
+void SendCloseDown(CSerialPort& port);

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <chrono>
+
+#include "platform/kernel/Waitable.h"
+
+// How ReceiveReply waits for the radio event. By default the thread simply
+// blocks; a window that must keep painting meanwhile supplies its own.
+class ReplyWait {
+public:
+    virtual ~ReplyWait() = default;
+    // True when `event` is signalled within `timeout`; the event is looked
+    // at, not consumed.
+    virtual bool WaitForReply(Waitable& event, std::chrono::milliseconds timeout) = 0;
+};
