@@ -16,7 +16,7 @@
 #include "serial/serialport.h"
 #include "tests/serial/FakeReceiverLine.h"
 #include "tests/serial/SerialTestSupport.h"
-#include "tests/serial/SimulatorProcess.h"
+#include "tests/support/SimulatorProcess.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "serial/serialport.h"
 #include "tests/serial/SerialTestSupport.h"
-#include "tests/serial/SimulatorProcess.h"
 #include "tests/support/Diagnostics.h"
+#include "tests/support/SimulatorProcess.h"
 
 namespace {
 
