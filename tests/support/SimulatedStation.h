@@ -82,8 +82,14 @@ public:
     }
 
     SimulatorProcess& Simulator() { return *m_simulator; }
-    // Kills the receiver's side; its link goes with it.
-    void StopSimulator() { m_simulator.reset(); }
+    // Kills the receiver's side. COM1 then leads nowhere: its link is left
+    // dangling, so it can never fall back to a real /dev/ttyS0.
+    void StopSimulator() {
+        m_simulator.reset();
+        std::error_code ignored;
+        std::filesystem::remove(Com1(), ignored);
+        std::filesystem::create_symlink(m_dir.Path() / "no-receiver", Com1(), ignored);
+    }
     void StartSimulator() {
         std::vector<std::string> options{"--link", Com1().string(), "--transcript",
                                          TranscriptFile().string()};
