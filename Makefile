@@ -1,6 +1,6 @@
 # Set-up and everyday commands; CMake does the building.
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
-PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
+PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev libgmock-dev \
             libbenchmark-dev clang-format
 PRESETS := dev asan core
 
@@ -23,8 +23,9 @@ build: deps
 	cmake --preset dev
 	cmake --build --preset dev
 
+# The demo: Vantrel and the simulated receiver, in build/dev/demo.
 run: build
-	./build/dev/app/vantrel
+	tools/demo/vantrel-demo.sh build/dev
 
 test: deps
 	@set -e; for p in $(PRESETS); do \
