@@ -52,6 +52,10 @@ public:
     // seconds from now.
     static std::int64_t SatTimerDueTime(std::int32_t seconds);
 
+    // What the loop does when the write event is signalled: the tuning
+    // report, then each queued command and up to 3000 ms for its reply.
+    void ServeWriteEvent();
+
     // Lets tests check more often than every ten seconds; users never see it.
     void SetCheckSecondsForTesting(std::int32_t seconds) { m_checkSeconds = seconds; }
 
@@ -62,7 +66,6 @@ private:
     void WaitForQuit();
     int ShutDown();
 
-    void ServeWriteEvent();
     void ServeSatTimer();
     // Writes a receiver command through the radio record, without waiting.
     void SendCommand(std::string_view command);

@@ -34,6 +34,26 @@ std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor) {
     return value / divisor - (value % divisor < 0 ? 1 : 0);
 }
 
+// `value` in decimal, right-aligned in `width` with leading blanks, as
+// printf's "%<width>d" writes it.
+void AppendRightAligned(std::string& text, std::int64_t value, std::size_t width) {
+    char digits[24];
+    std::size_t length = 0;
+    std::uint64_t magnitude =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+        digits[length++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) {
+        digits[length++] = '-';
+    }
+    text.append(width > length ? width - length : 0, ' ');
+    while (length > 0) {
+        text += digits[--length];
+    }
+}
+
 }  // namespace
 
 std::time_t UtcStampToTime(std::string_view stamp, std::int32_t seconds) {
@@ -53,11 +73,22 @@ std::string FormatPassTime(std::time_t time) {
     if (localtime_r(&time, &local) == nullptr) {
         return {};
     }
-    char text[64];
-    const int length = std::snprintf(text, sizeof text, "%2d %2d %4lld %2d %2d %2d", local.tm_mday,
-                                     local.tm_mon + 1, static_cast<long long>(local.tm_year) + 1900,
-                                     local.tm_hour, local.tm_min, local.tm_sec);
-    return std::string(text, static_cast<std::size_t>(length));
+    // "%2d %2d %4d %2d %2d %2d", written out by hand: the printf family
+    // was most of the cost of reading a long pass list.
+    std::string text;
+    text.reserve(kPassTimeLength);
+    AppendRightAligned(text, local.tm_mday, 2);
+    text += ' ';
+    AppendRightAligned(text, local.tm_mon + 1, 2);
+    text += ' ';
+    AppendRightAligned(text, std::int64_t{local.tm_year} + 1900, 4);
+    text += ' ';
+    AppendRightAligned(text, local.tm_hour, 2);
+    text += ' ';
+    AppendRightAligned(text, local.tm_min, 2);
+    text += ' ';
+    AppendRightAligned(text, local.tm_sec, 2);
+    return text;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 
 #include "planning/PassTimes.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -56,4 +57,22 @@ TEST(PassTimes, FormatPassTimeWritesLocalTimeAndParsePassTimeReadsIt) {
     EXPECT_EQ(ParsePassTime("19  5 2002 18 30  05"), UtcStampToTime("20020519183000", 0));
     EXPECT_EQ(ParsePassTime("31  4 2002 24"), UtcStampToTime("20020502000000", 0));
     EXPECT_EQ(ParsePassTime("DDE"), UtcStampToTime("00000000000000", 0));
+}
+
+TEST(PassTimes, FormatPassTimePadsAndSignsAsPrintfWouldForAnyYear) {
+    const ScopedTimeZone tz("UTC0");
+    for (const std::time_t time : {std::time_t{-62'198'755'200},          // 1 Jan of year -1
+                                   std::time_t{-62'135'596'800} - 86400,  // 31 Dec 1 BC
+                                   std::time_t{-30'610'224'000},          // 1 Jan 1000
+                                   std::time_t{0}, std::time_t{1021818600},
+                                   std::time_t{253'402'300'799},  // 31 Dec 9999 23:59:59
+                                   std::time_t{253'402'300'800}}) {
+        std::tm utc{};
+        gmtime_r(&time, &utc);
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%2d %2d %4lld %2d %2d %2d", utc.tm_mday,
+                      utc.tm_mon + 1, static_cast<long long>(utc.tm_year) + 1900, utc.tm_hour,
+                      utc.tm_min, utc.tm_sec);
+        EXPECT_EQ(FormatPassTime(time), expected);
+    }
 }
