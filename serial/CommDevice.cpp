@@ -59,6 +59,9 @@ std::shared_ptr<CommDevice> CommDevice::OpenExclusive(const std::string& path) {
     if (::ioctl(fd.Get(), TIOCEXCL) != 0) {
         return nullptr;
     }
+    // A terminal keeps what an earlier user of the port left unread (a
+    // receiver's answer to a program that has gone); it is no reply to us.
+    ::tcflush(fd.Get(), TCIFLUSH);
     std::shared_ptr<CommDevice> device = Make(fd.Get(), true);
     if (device != nullptr) {
         fd.Release();

@@ -242,3 +242,13 @@ TEST_F(SerialPortIoTest, CancellingPendingTransfers) {
                   "NT 4 or Win 98 to use this function\n",
                   "Warning: throwing CSerialException for error 120\n"}));
 }
+
+TEST_F(SerialPortIoTest, WhatAnEarlierUserLeftUnreadIsNoReply) {
+    port.Close();
+    line.SendQueued("G000\r\n");
+    OpenCom1(port);
+    EXPECT_FALSE(port.ReceiveReply(8));
+    line.Send("H100\r\n");
+    ASSERT_TRUE(port.ReceiveReply(8));
+    EXPECT_STREQ(port.m_szReply, "H100\r\n");
+}
