@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -114,6 +115,12 @@ protected:
         : m_station(std::move(simulatorOptions)) {
         m_station.WriteCatalogue(SimulatedStation::kCatalogue);
         m_dialog = std::make_unique<CTunerDlg>();
+        DismissMessageBoxes();
+    }
+    // A box no test expects (a receiver lost mid-run, say) fails the test
+    // instead of hanging it.
+    void TearDown() override {
+        EXPECT_TRUE(m_boxes.isEmpty()) << m_boxes.join(QLatin1Char('\n')).toStdString();
     }
 
     static void SetUpTestSuite() { s_application = new QApplication(g_argc, g_argv); }
@@ -156,7 +163,8 @@ protected:
 
     // Runs the dialog modally, `start` first. Should it outlive `limit`, two
     // quits end the run and then the dialog; a run that takes no quit ends
-    // the process a `limit` later, with the simulator, not to hang.
+    // the process a `limit` later, with the simulator and the station's
+    // folder, not to hang.
     int Exec(std::function<void()> start, std::chrono::milliseconds limit = 15s) {
         QTimer guard;
         bool overdue = false;
@@ -164,6 +172,8 @@ protected:
             if (overdue) {
                 std::fputs("The dialog is stuck\n", stderr);
                 m_station.StopSimulator();
+                std::error_code ignored;
+                std::filesystem::remove_all(m_station.ConfigFolder().parent_path(), ignored);
                 std::_Exit(EXIT_FAILURE);
             }
             overdue = true;
@@ -191,11 +201,11 @@ protected:
     }
 
     // Presses OK on every message box the dialog shows, noting its text.
-    void DismissMessageBoxes(QStringList& texts) {
-        Poll([&texts] {
+    void DismissMessageBoxes() {
+        Poll([this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box != nullptr && box->objectName() == QLatin1String("messageBox")) {
-                texts.append(box->text());
+                m_boxes.append(box->text());
                 box->button(QMessageBox::Ok)->click();
             }
             return false;
@@ -210,6 +220,7 @@ protected:
     static QApplication* s_application;
     ScopedTimeZone m_timeZone{kTimeZone};
     SimulatedStation m_station;
+    QStringList m_boxes;
     std::unique_ptr<CTunerDlg> m_dialog;
 };
 
@@ -406,8 +417,8 @@ TEST_F(TunerDlgSilentReceiverTest, UnknownErrorShutsTheRunDownAndTheQueuedQuitEn
     EXPECT_FALSE(m_dialog->isVisible());
     EXPECT_EQ(Caption(), "Exit");
     const Lines log = LogLines();
-    EXPECT_NE(std::find(log.begin(), log.end(), "Unknown Error"), log.end());
-    EXPECT_EQ(std::find(log.begin(), log.end(), "Radio Talking"), log.end());
+    EXPECT_EQ(std::ranges::count(log, "Unknown Error"), 1);
+    EXPECT_EQ(std::ranges::count(log, "Radio Talking"), 0);
     // Three replies awaited in full: before H1?, before H101 and before H100.
     EXPECT_GE(took, 8900ms);
     EXPECT_LT(took, 12s);
@@ -429,8 +440,6 @@ TEST_F(TunerDlgTest, PortThatCannotOpenIsShownAndTheDialogStaysUsable) {
     m_station.StopSimulator();
     // A link to nothing: the port fails to open whatever else the machine has.
     std::filesystem::create_symlink(m_station.WorkFolder() / "no-terminal", m_station.Com1());
-    QStringList boxes;
-    DismissMessageBoxes(boxes);
     std::string captionAfter;
     bool nextPassEnabledAfter = false;
     bool openAfter = false;
@@ -443,8 +452,8 @@ TEST_F(TunerDlgTest, PortThatCannotOpenIsShownAndTheDialogStaysUsable) {
                   QTest::mouseClick(&Cancel(), Qt::LeftButton);
               }),
               QDialog::Rejected);
-    ASSERT_EQ(boxes.size(), 1);
-    const std::string text = boxes[0].toStdString();
+    ASSERT_EQ(m_boxes.size(), 1);
+    const std::string text = m_boxes.takeFirst().toStdString();
     EXPECT_NE(text.find("COM1"), std::string::npos) << text;
     EXPECT_NE(text.find(m_station.Com1().string()), std::string::npos) << text;
     EXPECT_NE(text.find(std::strerror(ENOENT)), std::string::npos) << text;
