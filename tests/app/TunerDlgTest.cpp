@@ -1,0 +1,494 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/widgets/TunerDlg.h"
+#include "tests/support/SimulatedStation.h"
+
+using namespace std::chrono_literals;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+int g_argc = 1;
+char g_name[] = "tunerdlg_test";
+char* g_argv[] = {g_name, nullptr};
+
+// As the transcript writes them.
+constexpr std::string_view kStartUp[] = {"H1?\\r\\n", "H101\\r\\n", "H1?\\r\\n"};
+constexpr std::string_view kPowerOff[] = {"H100\\r\\n"};
+// The framer splits the two zero-terminated commands at their line ends.
+constexpr std::string_view kCloseDown[] = {"P100\\r\\n", "\\0P100\\r\\n"};
+
+Lines Concat(std::initializer_list<std::span<const std::string_view>> parts) {
+    Lines lines;
+    for (const auto part : parts) {
+        lines.insert(lines.end(), part.begin(), part.end());
+    }
+    return lines;
+}
+
+// The test's zone is four hours east of UTC, without daylight saving.
+constexpr const char* kTimeZone = "<+04>-4";
+constexpr std::time_t kZoneOffset = 4 * 3600;
+
+std::string LocalPassTime(std::time_t time) {
+    const std::time_t shifted = time + kZoneOffset;
+    std::tm utc{};
+    gmtime_r(&shifted, &utc);
+    char text[80];
+    std::snprintf(text, sizeof text, "%2d %2d %4d %2d %2d %2d", utc.tm_mday, utc.tm_mon + 1,
+                  utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return text;
+}
+
+// The menu tree as one text: item text, '#' and object name, submenu in brackets.
+std::string Outline(const QWidget& menu) {
+    std::string text;
+    for (const QAction* action : menu.actions()) {
+        text += text.empty() ? "" : ", ";
+        text += action->text().toStdString();
+        if (!action->objectName().isEmpty()) {
+            text += "#" + action->objectName().toStdString();
+        }
+        if (action->menu() != nullptr) {
+            text += "[" + Outline(*action->menu()) + "]";
+        }
+    }
+    return text;
+}
+
+void CollectChecked(const QWidget& menu, Lines& names) {
+    for (const QAction* action : menu.actions()) {
+        if (action->isChecked()) {
+            names.push_back(action->objectName().toStdString());
+        }
+        if (action->menu() != nullptr) {
+            CollectChecked(*action->menu(), names);
+        }
+    }
+}
+
+QAction* FindAction(const QWidget& menu, const char* name) {
+    for (QAction* action : menu.actions()) {
+        if (action->objectName() == QLatin1String(name)) {
+            return action;
+        }
+        if (action->menu() != nullptr) {
+            if (QAction* found = FindAction(*action->menu(), name)) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class TunerDlgTest : public ::testing::Test {
+protected:
+    explicit TunerDlgTest(std::vector<std::string> simulatorOptions = {})
+        : m_station(std::move(simulatorOptions)) {
+        m_station.WriteCatalogue(SimulatedStation::kCatalogue);
+        m_dialog = std::make_unique<CTunerDlg>();
+        DismissMessageBoxes();
+    }
+    // A box no test expects (a receiver lost mid-run, say) fails the test
+    // instead of hanging it.
+    void TearDown() override {
+        EXPECT_TRUE(m_boxes.isEmpty()) << m_boxes.join(QLatin1Char('\n')).toStdString();
+    }
+
+    static void SetUpTestSuite() { s_application = new QApplication(g_argc, g_argv); }
+    static void TearDownTestSuite() {
+        delete s_application;
+        s_application = nullptr;
+    }
+
+    template <class Widget>
+    Widget& Child(const char* name) const {
+        auto* found = m_dialog->findChild<Widget*>(QLatin1String(name));
+        if (found == nullptr) {
+            throw std::runtime_error(std::string("no child ") + name);
+        }
+        return *found;
+    }
+    QPushButton& NextPass() const { return Child<QPushButton>("nextPassButton"); }
+    QPushButton& Cancel() const { return Child<QPushButton>("cancelButton"); }
+    QMenuBar& MenuBar() const { return *m_dialog->findChild<QMenuBar*>(); }
+    std::string Caption() const { return Cancel().text().toStdString(); }
+
+    Lines LogLines() const {
+        const QAbstractItemModel& model = *Child<QListView>("logList").model();
+        Lines lines;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            lines.push_back(model.index(row, 0).data().toString().toStdString());
+        }
+        return lines;
+    }
+
+    // Times of the commands in the transcript, in ms since the simulator started.
+    std::vector<long> CommandTimes() const {
+        std::vector<long> times;
+        std::ifstream transcript(m_station.TranscriptFile());
+        for (std::string line; std::getline(transcript, line);) {
+            times.push_back(std::lround(std::stod(line.substr(0, line.find('\t'))) * 1000));
+        }
+        return times;
+    }
+
+    // Runs the dialog modally, `start` first. Should it outlive `limit`, two
+    // quits end the run and then the dialog; a run that takes no quit ends
+    // the process a `limit` later, with the simulator and the station's
+    // folder, not to hang.
+    int Exec(std::function<void()> start, std::chrono::milliseconds limit = 15s) {
+        QTimer guard;
+        bool overdue = false;
+        QObject::connect(&guard, &QTimer::timeout, m_dialog.get(), [this, &overdue] {
+            if (overdue) {
+                std::fputs("The dialog is stuck\n", stderr);
+                m_station.StopSimulator();
+                std::error_code ignored;
+                std::filesystem::remove_all(m_station.ConfigFolder().parent_path(), ignored);
+                std::_Exit(EXIT_FAILURE);
+            }
+            overdue = true;
+            ADD_FAILURE() << "the dialog did not end in time";
+            m_dialog->reject();
+            m_dialog->reject();
+        });
+        guard.start(limit);
+        QTimer::singleShot(0, m_dialog.get(), std::move(start));
+        return m_dialog->exec();
+    }
+
+    // Calls `check` every 20 ms from whichever loop runs until it returns
+    // true. The timer rests meanwhile, so a check that runs a loop of its
+    // own is not entered again.
+    void Poll(std::function<bool()> check) {
+        auto* timer = new QTimer(m_dialog.get());
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, check = std::move(check)] {
+            timer->stop();
+            if (!check()) {
+                timer->start();
+            }
+        });
+        timer->start(20);
+    }
+
+    // Presses OK on every message box the dialog shows, noting its text.
+    void DismissMessageBoxes() {
+        Poll([this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr && box->objectName() == QLatin1String("messageBox")) {
+                m_boxes.append(box->text());
+                box->button(QMessageBox::Ok)->click();
+            }
+            return false;
+        });
+    }
+
+    void ShortenWaits() {
+        m_dialog->GetTuner().Scheduler().SetCheckSecondsForTesting(1);
+        m_dialog->GetTuner().Port().SetReplyTimeout(300ms);
+    }
+
+    static QApplication* s_application;
+    ScopedTimeZone m_timeZone{kTimeZone};
+    SimulatedStation m_station;
+    QStringList m_boxes;
+    std::unique_ptr<CTunerDlg> m_dialog;
+};
+
+QApplication* TunerDlgTest::s_application = nullptr;
+
+class TunerDlgSilentReceiverTest : public TunerDlgTest {
+protected:
+    TunerDlgSilentReceiverTest() : TunerDlgTest({"--silent"}) {}
+};
+
+TEST_F(TunerDlgTest, TitleMenusListsAndKeyboard) {
+    EXPECT_EQ(m_dialog->windowTitle().toStdString(), "Vantrel");
+    EXPECT_EQ(Outline(MenuBar()),
+              "&Satallites[&DDE#actionDde, &File#actionFile, &Location of Data "
+              "File#actionLocation], Se&ttings[&Com Port[&1#actionComPort1, &2#actionComPort2, "
+              "&3#actionComPort3, &4#actionComPort4], &Reporting[&Verbose#actionVerbose, "
+              "&Tuning#actionTuning, &Error Only#actionErrorOnly], &Save#actionSave], "
+              "&About[&Vantrel#actionAbout]");
+    const QAbstractItemModel& passes = *Child<QTreeView>("passList").model();
+    Lines headings;
+    for (int column = 0; column < passes.columnCount(); ++column) {
+        headings.push_back(passes.headerData(column, Qt::Horizontal).toString().toStdString());
+    }
+    EXPECT_EQ(headings, (Lines{"Start", "End", "Length", "Name"}));
+    EXPECT_EQ(LogLines(), Lines{"Settings Read to Registry"});
+    for (const QPushButton* button : m_dialog->findChildren<QPushButton*>()) {
+        EXPECT_FALSE(button->isDefault() || button->autoDefault()) << button->text().toStdString();
+    }
+
+    m_dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    Lines focusOrder;
+    for (int press = 0; press < 6; ++press) {
+        focusOrder.push_back(QApplication::focusWidget()->objectName().toStdString());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(focusOrder, (Lines{"nextPassButton", "cancelButton", "clearListButton", "logList",
+                                 "passList", "nextPassButton"}));
+
+    QString aboutTitle;
+    Poll([&aboutTitle] {
+        auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (about == nullptr) {
+            return false;
+        }
+        aboutTitle = about->windowTitle();
+        about->accept();
+        return true;
+    });
+    FindAction(MenuBar(), "actionAbout")->trigger();
+    EXPECT_EQ(aboutTitle.toStdString(), "About Vantrel");
+}
+
+TEST_F(TunerDlgTest, CheckMarksFollowChoicesSaveStoresThemAndTheLogCopies) {
+    const auto checked = [](const QWidget& menu) {
+        Lines names;
+        CollectChecked(menu, names);
+        return names;
+    };
+    const auto choose = [this](const char* name) { FindAction(MenuBar(), name)->trigger(); };
+    EXPECT_EQ(checked(MenuBar()), (Lines{"actionFile", "actionComPort1", "actionVerbose"}));
+    choose("actionComPort3");
+    choose("actionDde");
+    choose("actionTuning");
+    EXPECT_EQ(checked(MenuBar()), (Lines{"actionDde", "actionComPort3", "actionTuning"}));
+    choose("actionErrorOnly");
+    EXPECT_EQ(checked(MenuBar()), (Lines{"actionDde", "actionComPort3", "actionErrorOnly"}));
+    choose("actionFile");
+    choose("actionVerbose");
+    EXPECT_EQ(checked(MenuBar()), (Lines{"actionFile", "actionComPort3", "actionVerbose"}));
+    choose("actionDde");
+    choose("actionErrorOnly");
+    choose("actionSave");
+
+    const QSettings stored(
+        QString::fromStdString((m_station.ConfigFolder() / "vantrel" / "Vantrel.conf").string()),
+        QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("Com Port")).toInt(), 3);
+    EXPECT_EQ(stored.value(QStringLiteral("DataMode")).toInt(), 0);
+    EXPECT_EQ(stored.value(QStringLiteral("Reporting")).toInt(), 0);
+    // A window made now shows what was stored; "Error Only" is stored as "Verbose".
+    const CTunerDlg reopened;
+    EXPECT_EQ(checked(*reopened.findChild<QMenuBar*>()),
+              (Lines{"actionDde", "actionComPort3", "actionVerbose"}));
+
+    const Lines shown{"Settings written to Registry", "Settings Read to Registry"};
+    ASSERT_EQ(LogLines(), shown);
+    m_dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    auto& log = Child<QListView>("logList");
+    log.setFocus();
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(&log, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), shown[0] + "\n" + shown[1]);
+    QTest::mouseClick(&Child<QPushButton>("clearListButton"), Qt::LeftButton);
+    EXPECT_EQ(LogLines(), Lines{});
+}
+
+TEST_F(TunerDlgTest, CancelEscapeAndCloseBoxEndTheIdleDialogAndSendNothing) {
+    const std::function<void()> requests[] = {
+        [this] { QTest::mouseClick(&Cancel(), Qt::LeftButton); },
+        [this] { QTest::keyClick(m_dialog->focusWidget(), Qt::Key_Escape); },
+        [this] { m_dialog->close(); },
+    };
+    for (const auto& request : requests) {
+        bool openRightAfter = false;
+        EXPECT_EQ(Exec([&] {
+                      request();
+                      openRightAfter = m_dialog->isVisible();
+                  }),
+                  QDialog::Rejected);
+        // The request is queued, not carried out on the spot.
+        EXPECT_TRUE(openRightAfter);
+        EXPECT_FALSE(m_dialog->isVisible());
+    }
+    m_dialog.reset();
+    EXPECT_FALSE(m_station.AwaitCommands(1, 300ms));
+}
+
+TEST_F(TunerDlgTest, RunFromNextPassToExitTunesDefaultThenThePassAndRefusesASecondRun) {
+    const std::time_t passStart = std::time(nullptr) + 3;
+    m_station.WritePassList(SimulatedStation::PassLine(passStart, 60, "NOAA 19"));
+    ShortenWaits();
+    std::time_t defaultSeen = 0;
+    std::time_t passSeen = 0;
+    std::string captionWhileWaiting;
+    bool nextPassEnabledWhileWaiting = true;
+    Poll([&] {
+        const std::size_t sent = m_station.Commands().size();
+        if (sent >= 6 && defaultSeen == 0) {
+            defaultSeen = std::time(nullptr);
+            captionWhileWaiting = Caption();
+            nextPassEnabledWhileWaiting = NextPass().isEnabled();
+            // Refused: the transcript below shows a single start-up.
+            QTest::mouseClick(&NextPass(), Qt::LeftButton);
+        }
+        if (sent < 9) {
+            return false;
+        }
+        passSeen = std::time(nullptr);
+        QTest::mouseClick(&Cancel(), Qt::LeftButton);
+        return true;
+    });
+    std::string captionBefore;
+    std::string captionAfter;
+    bool nextPassEnabledAfter = false;
+    bool openAfter = false;
+    EXPECT_EQ(Exec([&] {
+                  captionBefore = Caption();
+                  QTest::mouseClick(&NextPass(), Qt::LeftButton);
+                  QTest::qWait(50);
+                  captionAfter = Caption();
+                  nextPassEnabledAfter = NextPass().isEnabled();
+                  openAfter = m_dialog->isVisible();
+                  QTest::mouseClick(&Cancel(), Qt::LeftButton);
+              }),
+              QDialog::Rejected);
+    EXPECT_EQ(captionBefore, "Cancel");
+    EXPECT_EQ(captionWhileWaiting, "Turn Off Pcr");
+    EXPECT_FALSE(nextPassEnabledWhileWaiting);
+    EXPECT_EQ(captionAfter, "Exit");
+    EXPECT_TRUE(nextPassEnabledAfter);
+    EXPECT_TRUE(openAfter);
+    EXPECT_LT(defaultSeen, passStart);
+    EXPECT_GE(passSeen, passStart);
+    EXPECT_LE(passSeen, passStart + 2);
+
+    const QAbstractItemModel& passes = *Child<QTreeView>("passList").model();
+    ASSERT_EQ(passes.rowCount(), 1);
+    Lines row;
+    for (int column = 0; column < 4; ++column) {
+        row.push_back(passes.index(0, column).data().toString().toStdString());
+    }
+    EXPECT_EQ(row,
+              (Lines{LocalPassTime(passStart), LocalPassTime(passStart + 60), "60", "NOAA 19"}));
+
+    m_dialog.reset();
+    const Lines expected = Concat({kStartUp, SimulatedStation::kDefaultCommands,
+                                   SimulatedStation::kNoaa19Commands, kPowerOff, kCloseDown});
+    m_station.AwaitCommands(expected.size(), 2s);
+    EXPECT_EQ(m_station.Commands(), expected);
+    // The first check comes about a second after the start-up.
+    const std::vector<long> times = CommandTimes();
+    ASSERT_GE(times.size(), 4u);
+    EXPECT_LE(times[3] - times[2], 1300);
+}
+
+TEST_F(TunerDlgSilentReceiverTest, UnknownErrorShutsTheRunDownAndTheQueuedQuitEndsTheDialog) {
+    m_station.WritePassList("");
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(Exec([this] { QTest::mouseClick(&NextPass(), Qt::LeftButton); }), QDialog::Rejected);
+    const auto took = std::chrono::steady_clock::now() - begin;
+    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_EQ(Caption(), "Exit");
+    const Lines log = LogLines();
+    EXPECT_EQ(std::ranges::count(log, "Unknown Error"), 1);
+    EXPECT_EQ(std::ranges::count(log, "Radio Talking"), 0);
+    // Three replies awaited in full: before H1?, before H101 and before H100.
+    EXPECT_GE(took, 8900ms);
+    EXPECT_LT(took, 12s);
+    m_station.AwaitCommands(3, 1s);
+    const std::vector<long> times = CommandTimes();
+    ASSERT_EQ(times.size(), 3u);
+    for (std::size_t index = 1; index < times.size(); ++index) {
+        EXPECT_GE(times[index] - times[index - 1], 2900) << index;
+        EXPECT_LE(times[index] - times[index - 1], 3600) << index;
+    }
+
+    m_dialog.reset();
+    const Lines expected = Concat({std::span(kStartUp).first(2), kPowerOff, kCloseDown});
+    m_station.AwaitCommands(expected.size(), 2s);
+    EXPECT_EQ(m_station.Commands(), expected);
+}
+
+TEST_F(TunerDlgTest, PortThatCannotOpenIsShownAndTheDialogStaysUsable) {
+    m_station.StopSimulator();
+    // A link to nothing: the port fails to open whatever else the machine has.
+    std::filesystem::create_symlink(m_station.WorkFolder() / "no-terminal", m_station.Com1());
+    std::string captionAfter;
+    bool nextPassEnabledAfter = false;
+    bool openAfter = false;
+    EXPECT_EQ(Exec([&] {
+                  QTest::mouseClick(&NextPass(), Qt::LeftButton);
+                  QTest::qWait(50);
+                  captionAfter = Caption();
+                  nextPassEnabledAfter = NextPass().isEnabled();
+                  openAfter = m_dialog->isVisible();
+                  QTest::mouseClick(&Cancel(), Qt::LeftButton);
+              }),
+              QDialog::Rejected);
+    ASSERT_EQ(m_boxes.size(), 1);
+    const std::string text = m_boxes.takeFirst().toStdString();
+    EXPECT_NE(text.find("COM1"), std::string::npos) << text;
+    EXPECT_NE(text.find(m_station.Com1().string()), std::string::npos) << text;
+    EXPECT_NE(text.find(std::strerror(ENOENT)), std::string::npos) << text;
+    // No shutdown sequence: the caption stays.
+    EXPECT_EQ(captionAfter, "Cancel");
+    EXPECT_TRUE(nextPassEnabledAfter);
+    EXPECT_TRUE(openAfter);
+}
+
+TEST_F(TunerDlgTest, QuitDuringStartUpEndsTheRunAtItsFirstLookWithoutTuning) {
+    // A pass under way: any check would retune.
+    m_station.WritePassList(SimulatedStation::PassLine(std::time(nullptr) - 10, 600, "NOAA 19"));
+    ShortenWaits();
+    std::string captionAfter;
+    bool openAfter = false;
+    EXPECT_EQ(Exec([&] {
+                  // Fires while the first reply, which never comes, is awaited.
+                  QTimer::singleShot(100ms, m_dialog.get(), [this] { m_dialog->reject(); });
+                  QTest::mouseClick(&NextPass(), Qt::LeftButton);
+                  QTest::qWait(50);
+                  captionAfter = Caption();
+                  openAfter = m_dialog->isVisible();
+                  QTest::mouseClick(&Cancel(), Qt::LeftButton);
+              }),
+              QDialog::Rejected);
+    EXPECT_EQ(captionAfter, "Exit");
+    EXPECT_TRUE(openAfter);
+    m_station.AwaitCommands(4, 1s);
+    const std::vector<long> times = CommandTimes();
+    ASSERT_EQ(times.size(), 4u);
+    // Taken at once, not at the next wake-up of the wait.
+    EXPECT_LT(times[3] - times[2], 250);
+
+    m_dialog.reset();
+    const Lines expected = Concat({kStartUp, kPowerOff, kCloseDown});
+    m_station.AwaitCommands(expected.size(), 2s);
+    EXPECT_EQ(m_station.Commands(), expected);
+}
