@@ -1,5 +1,7 @@
 #include "app/Tuner.h"
 
+#include "app/SerialPortError.h"
+
 #include "platform/kernel/FileTime.h"
 
 Tuner::Tuner(const TunerFrontEnd& frontEnd)
@@ -24,6 +26,13 @@ void Tuner::InitDialog() {
 }
 
 void Tuner::OnNextPass() {
-    m_scheduler.OnNextPass(
-        {m_settings.GetComPort(), m_settings.GetDataMode(), m_settings.GetDirectory()});
+    m_runComPort = m_settings.GetComPort();
+    m_scheduler.OnNextPass({m_runComPort, m_settings.GetDataMode(), m_settings.GetDirectory()});
+}
+
+std::string Tuner::DescribeSerialError(const CSerialException& error) const {
+    // A number that names no port was never opened.
+    const std::string device =
+        CSerialPort::IsPortNumber(m_runComPort) ? m_port.DevicePath() : std::string();
+    return SerialPortErrorText(m_runComPort, device, error);
 }

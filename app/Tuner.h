@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "app/settings/SettingsStore.h"
 #include "planning/MessagePump.h"
 #include "planning/PassListReader.h"
@@ -42,6 +45,9 @@ public:
     // "Next Pass" with the settings in force. A CSerialException ends the
     // run and leaves through here; its catcher owns it.
     void OnNextPass();
+    // What the user is told of a CSerialException that ended the last run:
+    // its COM port, the device that port led to, and the system's reason.
+    std::string DescribeSerialError(const CSerialException& error) const;
 
     ActivityLog& Log() { return m_log; }
     SettingsStore& Settings() { return m_settings; }
@@ -58,4 +64,5 @@ private:
     PassListReader m_reader;
     SatelliteSelector m_selector;
     PassScheduler m_scheduler;
+    std::int32_t m_runComPort = 0;
 };

@@ -168,7 +168,8 @@ void CSerialPort::Open(int nPort, std::uint32_t dwBaud, SerialParity parity, std
                        SerialStopBits stopBits, SerialFlowControl flowControl, bool bOverlapped) {
     VANTREL_ASSERT(IsPortNumber(nPort));
     Close();
-    m_hComm = CreateCommFile(ComPortDevicePath(nPort));
+    m_strDevicePath = ComPortDevicePath(nPort);
+    m_hComm = CreateCommFile(m_strDevicePath);
     RequireSerialCall(IsOpen(), "Failed to open up the comms port\n");
     CreateWaitEvent("Failed in call to CreateEvent in Open\n");
     m_bOverlapped = bOverlapped;

@@ -109,6 +109,9 @@ public:
     void Attach(int hComm, bool bOverlapped);
     int Detach();
     bool IsOpen() const { return m_hComm != INVALID_HANDLE_VALUE; }
+    // The device the latest Open went to, whether or not it opened; empty
+    // before any Open.
+    const std::string& DevicePath() const { return m_strDevicePath; }
 
     // Configuration and state, one system call each.
     void GetState(DCB& dcb);
@@ -198,6 +201,7 @@ protected:
     bool m_bOverlapped = false;
     // Made with every Open or Attach, for WaitForInput; null while closed.
     std::unique_ptr<Event> m_hWaitEvent;
+    std::string m_strDevicePath;
     ReplyWait* m_pReplyWait = nullptr;
     std::chrono::milliseconds m_replyTimeout = kReplyTimeout;
 

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <ostream>
 
-#include "app/SerialPortError.h"
 #include "app/Tuner.h"
 #include "planning/PlainMessagePump.h"
 #include "services/StreamFrontEnd.h"
@@ -77,8 +76,7 @@ int RunHeadlessStation(std::ostream& out, std::ostream& err) {
     try {
         tuner.OnNextPass();
     } catch (CSerialException* error) {
-        err << kErrorPrefix << SerialPortErrorText(tuner.Settings().GetComPort(), *error)
-            << std::endl;
+        err << kErrorPrefix << tuner.DescribeSerialError(*error) << std::endl;
         error->Delete();
         return 1;
     }

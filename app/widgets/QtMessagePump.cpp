@@ -39,6 +39,11 @@ std::size_t QtMessagePump::WaitForSourcesOrInput(std::span<Waitable* const> sour
     if (ready < sources.size()) {
         return ready;
     }
+    // Its event may already have been handled (during a reply wait, say),
+    // so a queued quit would wake nothing.
+    if (m_queuedQuits > 0) {
+        return sources.size();
+    }
     for (const Waitable* source : sources) {
         NotifierFor(*source);
     }

@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QMessageBox>
 
-#include "app/SerialPortError.h"
 #include "app/widgets/AboutDlg.h"
 #include "app/widgets/DialogUnits.h"
 #include "app/widgets/FolderPickDlg.h"
@@ -244,7 +243,7 @@ void CTunerDlg::OnNextPass() {
     try {
         m_tuner.OnNextPass();
     } catch (CSerialException* error) {
-        const std::string text = SerialPortErrorText(m_tuner.Settings().GetComPort(), *error);
+        const std::string text = m_tuner.DescribeSerialError(*error);
         error->Delete();
         ShowMessageBox(text);
     }
