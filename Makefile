@@ -35,8 +35,14 @@ test: deps
 	    ctest --preset $$p; \
 	done
 
+# The benchmarks, start-up against a bare dialog under Xvfb, and a waiting
+# run's CPU and wake-ups over a minute (bench/idle-run.sh).
 bench: build
-	@for b in build/dev/bench/bench_*; do $$b; done
+	@$(MAKE) --no-print-directory deps PACKAGES="xvfb xauth xdotool"
+	@for b in build/dev/bench/bench_*; do \
+	    case $$b in *bench_startup) xvfb-run -a $$b ;; *) $$b ;; esac; \
+	done
+	bench/idle-run.sh build/dev 60
 
 format:
 	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' | xargs -r clang-format -i

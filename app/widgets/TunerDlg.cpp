@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QStyle>
 
 #include "app/widgets/AboutDlg.h"
 #include "app/widgets/DialogUnits.h"
@@ -19,8 +20,8 @@ namespace {
 // The pass list's columns in pixels, as the list view had them, and the
 // widest texts they must show whole in the font in use.
 constexpr std::array<int, kPassColumns> kColumnWidths{110, 110, 40, 60};
-constexpr std::array<const char*, kPassColumns> kWidestCells{"30 12 2026 23 59 59",
-                                                             "30 12 2026 23 59 59", "99999", ""};
+constexpr std::array<const char*, kPassColumns> kWidestCells{
+    "30 12 2026 23 59 59", "30 12 2026 23 59 59", "99999", "METEOR-M2 3"};
 // Room a cell leaves around its text.
 constexpr int kCellPadding = 12;
 
@@ -213,7 +214,17 @@ void CTunerDlg::BuildLayout() {
     setTabOrder(&m_cancel, &m_clearList);
     setTabOrder(&m_clearList, &m_listLog);
     setTabOrder(&m_listLog, &m_listPasses);
-    resize(units.Size(320, 173) + QSize(0, m_menuBar.sizeHint().height()));
+    // Wide enough that the pass list shows its columns whole in this font.
+    int passColumns = 2 * m_listPasses.frameWidth() +
+                      m_listPasses.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int column = 0; column < kPassColumns; ++column) {
+        passColumns += m_listPasses.columnWidth(column);
+    }
+    const QMargins margins = m_layout.contentsMargins();
+    const int width =
+        std::max(units.X(320), margins.left() + passColumns + m_layout.horizontalSpacing() +
+                                   buttonSize.width() + margins.right());
+    resize(width, units.Y(173) + m_menuBar.sizeHint().height());
 }
 
 void CTunerDlg::ShowSettingsInForce() {
