@@ -7,39 +7,11 @@
 #include "planning/PassTimes.h"
 #include "planning/PlainMessagePump.h"
 #include "platform/kernel/FileTime.h"
+#include "tests/support/RunParts.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/SimulatedStation.h"
 
 namespace {
-
-class NoMessageBoxes final : public MessageBoxPresenter {
-public:
-    void ShowMessageBox(std::string_view) override {}
-};
-
-class NoCancelButton final : public CancelButton {
-public:
-    void SetCaption(std::string_view) override {}
-};
-
-// The parts of a run, as the tuner puts them together.
-struct Run {
-    explicit Run(SatelliteSelector::Clock clock)
-        : selector(table, catalogue, exchange, log, std::move(clock)) {}
-
-    LogLines view;
-    ActivityLog log{view};
-    NoMessageBoxes messages;
-    PlainMessagePump pump;
-    NoCancelButton cancelButton;
-    PassRows table;
-    CSerialPort port;
-    SatelliteCatalogue catalogue{log, messages};
-    TuningExchange exchange{catalogue, log};
-    PassListReader reader{table, log, messages, pump};
-    SatelliteSelector selector;
-    PassScheduler scheduler{port, log, reader, selector, exchange, pump, cancelButton};
-};
 
 // One check of the satellite timer over a 100,000-row pass table when no
 // pass is under way, so every row is looked at; the satellite tuned last is
@@ -47,7 +19,7 @@ struct Run {
 void BM_SelectSatelliteOver100000Rows(benchmark::State& state) {
     const ScopedTimeZone tz("CET-1CEST,M3.5.0,M10.5.0/3");
     const std::time_t first = 1'800'000'000;
-    Run run([first] { return first - 1; });
+    RunParts run([first] { return first - 1; });
     std::vector<PassRow> rows;
     for (std::time_t start = first; rows.size() < 100'000; start += 6000) {
         rows.push_back({{FormatPassTime(start), FormatPassTime(start + 900), "900", "NOAA 19"},
@@ -68,7 +40,7 @@ BENCHMARK(BM_SelectSatelliteOver100000Rows)->Unit(benchmark::kMillisecond);
 void BM_ThreeCommandTuningOnSimulator(benchmark::State& state) {
     SimulatedStation station({"--power", "on"});
     station.WriteCatalogue(SimulatedStation::kCatalogue);
-    Run run(CurrentCalendarTime);
+    RunParts run;
     run.port.Open(1, 9600, ParityNone, 8, StopBitsOne, FlowXonXoff, true);
     for (auto _ : state) {
         state.PauseTiming();

@@ -210,6 +210,26 @@ protected:
         });
     }
 
+    // How the window stands once a run started with "Next Pass" is over;
+    // "Cancel" then ends the dialog.
+    struct AfterRun {
+        std::string caption;
+        bool nextPassEnabled = false;
+        bool open = false;
+    };
+    AfterRun RunThenCancel(const std::function<void()>& beforeNextPass = [] {}) {
+        AfterRun after;
+        EXPECT_EQ(Exec([&] {
+                      beforeNextPass();
+                      QTest::mouseClick(&NextPass(), Qt::LeftButton);
+                      QTest::qWait(50);
+                      after = {Caption(), NextPass().isEnabled(), m_dialog->isVisible()};
+                      QTest::mouseClick(&Cancel(), Qt::LeftButton);
+                  }),
+                  QDialog::Rejected);
+        return after;
+    }
+
     void ShortenWaits() {
         m_dialog->GetTuner().Scheduler().SetCheckSecondsForTesting(1);
         m_dialog->GetTuner().Port().SetReplyTimeout(300ms);
@@ -364,26 +384,13 @@ TEST_F(TunerDlgTest, RunFromNextPassToExitTunesDefaultThenThePassAndRefusesASeco
         QTest::mouseClick(&Cancel(), Qt::LeftButton);
         return true;
     });
-    std::string captionBefore;
-    std::string captionAfter;
-    bool nextPassEnabledAfter = false;
-    bool openAfter = false;
-    EXPECT_EQ(Exec([&] {
-                  captionBefore = Caption();
-                  QTest::mouseClick(&NextPass(), Qt::LeftButton);
-                  QTest::qWait(50);
-                  captionAfter = Caption();
-                  nextPassEnabledAfter = NextPass().isEnabled();
-                  openAfter = m_dialog->isVisible();
-                  QTest::mouseClick(&Cancel(), Qt::LeftButton);
-              }),
-              QDialog::Rejected);
-    EXPECT_EQ(captionBefore, "Cancel");
+    EXPECT_EQ(Caption(), "Cancel");
+    const AfterRun after = RunThenCancel();
     EXPECT_EQ(captionWhileWaiting, "Turn Off Pcr");
     EXPECT_FALSE(nextPassEnabledWhileWaiting);
-    EXPECT_EQ(captionAfter, "Exit");
-    EXPECT_TRUE(nextPassEnabledAfter);
-    EXPECT_TRUE(openAfter);
+    EXPECT_EQ(after.caption, "Exit");
+    EXPECT_TRUE(after.nextPassEnabled);
+    EXPECT_TRUE(after.open);
     EXPECT_LT(defaultSeen, passStart);
     EXPECT_GE(passSeen, passStart);
     EXPECT_LE(passSeen, passStart + 2);
@@ -438,47 +445,28 @@ TEST_F(TunerDlgSilentReceiverTest, UnknownErrorShutsTheRunDownAndTheQueuedQuitEn
 TEST_F(TunerDlgTest, PortThatCannotOpenIsShownAndTheDialogStaysUsable) {
     // COM1 is left a link to nothing: the port fails whatever else the machine has.
     m_station.StopSimulator();
-    std::string captionAfter;
-    bool nextPassEnabledAfter = false;
-    bool openAfter = false;
-    EXPECT_EQ(Exec([&] {
-                  QTest::mouseClick(&NextPass(), Qt::LeftButton);
-                  QTest::qWait(50);
-                  captionAfter = Caption();
-                  nextPassEnabledAfter = NextPass().isEnabled();
-                  openAfter = m_dialog->isVisible();
-                  QTest::mouseClick(&Cancel(), Qt::LeftButton);
-              }),
-              QDialog::Rejected);
+    const AfterRun after = RunThenCancel();
     ASSERT_EQ(m_boxes.size(), 1);
     const std::string text = m_boxes.takeFirst().toStdString();
     EXPECT_NE(text.find("COM1"), std::string::npos) << text;
     EXPECT_NE(text.find(m_station.Com1().string()), std::string::npos) << text;
     EXPECT_NE(text.find(std::strerror(ENOENT)), std::string::npos) << text;
     // No shutdown sequence: the caption stays.
-    EXPECT_EQ(captionAfter, "Cancel");
-    EXPECT_TRUE(nextPassEnabledAfter);
-    EXPECT_TRUE(openAfter);
+    EXPECT_EQ(after.caption, "Cancel");
+    EXPECT_TRUE(after.nextPassEnabled);
+    EXPECT_TRUE(after.open);
 }
 
 TEST_F(TunerDlgTest, QuitDuringStartUpEndsTheRunAtItsFirstLookWithoutTuning) {
     // A pass under way: any check would retune.
     m_station.WritePassList(SimulatedStation::PassLine(std::time(nullptr) - 10, 600, "NOAA 19"));
     ShortenWaits();
-    std::string captionAfter;
-    bool openAfter = false;
-    EXPECT_EQ(Exec([&] {
-                  // Fires while the first reply, which never comes, is awaited.
-                  QTimer::singleShot(100ms, m_dialog.get(), [this] { m_dialog->reject(); });
-                  QTest::mouseClick(&NextPass(), Qt::LeftButton);
-                  QTest::qWait(50);
-                  captionAfter = Caption();
-                  openAfter = m_dialog->isVisible();
-                  QTest::mouseClick(&Cancel(), Qt::LeftButton);
-              }),
-              QDialog::Rejected);
-    EXPECT_EQ(captionAfter, "Exit");
-    EXPECT_TRUE(openAfter);
+    const AfterRun after = RunThenCancel([this] {
+        // Fires while the first reply, which never comes, is awaited.
+        QTimer::singleShot(100ms, m_dialog.get(), [this] { m_dialog->reject(); });
+    });
+    EXPECT_EQ(after.caption, "Exit");
+    EXPECT_TRUE(after.open);
     m_station.AwaitCommands(4, 1s);
     const std::vector<long> times = CommandTimes();
     ASSERT_EQ(times.size(), 4u);

@@ -12,6 +12,7 @@
 #include "planning/PlainMessagePump.h"
 #include "platform/kernel/FileTime.h"
 #include "tests/support/Diagnostics.h"
+#include "tests/support/RunParts.h"
 #include "tests/support/SimulatedStation.h"
 
 namespace {
@@ -19,21 +20,9 @@ namespace {
 using namespace std::chrono_literals;
 using Strings = std::vector<std::string>;
 
-class NoCancelButton final : public CancelButton {
-public:
-    void SetCaption(std::string_view caption) override { captions.emplace_back(caption); }
-    Strings captions;
-};
-
-class CollectedMessageBoxes final : public MessageBoxPresenter {
-public:
-    void ShowMessageBox(std::string_view text) override { shown.emplace_back(text); }
-    Strings shown;
-};
-
 // A run on the plain message pump against pcr1000-sim, with the checks
 // every second and replies awaited for a shortened time.
-class PassSchedulerTest : public ::testing::Test {
+class PassSchedulerTest : public ::testing::Test, protected RunParts {
 protected:
     explicit PassSchedulerTest(std::vector<std::string> simulatorOptions = {})
         : station(std::move(simulatorOptions)) {
@@ -78,18 +67,6 @@ protected:
 
     SimulatedStation station;
     CapturedDiagnostics diagnostics;
-    LogLines view;
-    ActivityLog log{view};
-    CollectedMessageBoxes messages;
-    PlainMessagePump pump;
-    NoCancelButton cancelButton;
-    PassRows table;
-    CSerialPort port;
-    SatelliteCatalogue catalogue{log, messages};
-    TuningExchange exchange{catalogue, log};
-    PassListReader reader{table, log, messages, pump};
-    SatelliteSelector selector{table, catalogue, exchange, log, CurrentCalendarTime};
-    PassScheduler scheduler{port, log, reader, selector, exchange, pump, cancelButton};
     RunSettings settings{1, 1, ""};
     std::future<void> run;
 };
