@@ -173,15 +173,19 @@ protected:
         bool nextPassEnabled = false;
         bool open = false;
     };
-    AfterRun RunThenCancel(const std::function<void()>& beforeNextPass = [] {}) {
+    AfterRun RunThenCancel(
+        const std::function<void()>& beforeNextPass = [] {},
+        std::chrono::milliseconds limit = 15s) {
         AfterRun after;
-        EXPECT_EQ(Exec([&] {
-                      beforeNextPass();
-                      QTest::mouseClick(&NextPass(), Qt::LeftButton);
-                      QTest::qWait(50);
-                      after = {Caption(), NextPass().isEnabled(), m_dialog->isVisible()};
-                      QTest::mouseClick(&Cancel(), Qt::LeftButton);
-                  }),
+        EXPECT_EQ(Exec(
+                      [&] {
+                          beforeNextPass();
+                          QTest::mouseClick(&NextPass(), Qt::LeftButton);
+                          QTest::qWait(50);
+                          after = {Caption(), NextPass().isEnabled(), m_dialog->isVisible()};
+                          QTest::mouseClick(&Cancel(), Qt::LeftButton);
+                      },
+                      limit),
                   QDialog::Rejected);
         return after;
     }
@@ -198,4 +202,3 @@ protected:
     std::unique_ptr<CTunerDlg> m_dialog;
     std::vector<std::unique_ptr<QTimer>> m_pollers;
 };
-
