@@ -79,6 +79,15 @@ class HookFiles {
 public:
     explicit HookFiles(const std::filesystem::path& configHome)
         : m_hook(configHome / "vantrel" / "hooks" / "tuned") {}
+    // A test that failed half-way must not leave a hook waiting for ever.
+    ~HookFiles() {
+        const UniqueFd gate(::open(Scratch("gate").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        if (gate.IsValid()) {
+            [[maybe_unused]] const ssize_t written = ::write(gate.Get(), "go\n", 3);
+        }
+    }
+    HookFiles(const HookFiles&) = delete;
+    HookFiles& operator=(const HookFiles&) = delete;
 
     const std::filesystem::path& Hook() const { return m_hook; }
     void WriteHook(std::string_view script, mode_t mode = 0700) const {
@@ -212,6 +221,36 @@ TEST_F(TunedHookTest, HowAHookEndedIsLoggedAndItsOutputGoesToHooksLog) {
     }
 }
 
+TEST_F(TunedHookTest, TheHookRunsApartFromVantrelWithNoneOfItsDescriptorsOrSignalSettings) {
+    // What a careless library might leave open, and a signal Vantrel's
+    // terminal handling might ignore.
+    const UniqueFd leaked(::dup2(UniqueFd(::open("/dev/null", O_RDONLY)).Get(), 50));
+    ASSERT_TRUE(leaked.IsValid());
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous {};
+    ::sigaction(SIGINT, &ignore, &previous);
+    files.WriteHook(
+        Script("read -r _ _ _ _ _ session _ < /proc/$$/stat\n"
+               "[ \"$session\" = \"$PPID\" ] && echo own session\n"
+               "[ -e /proc/$$/fd/50 ] && echo leaked\n"
+               "echo input $(readlink /proc/$$/fd/0)\n"
+               "echo ignored $(sed -n 's/^SigIgn:\\t//p' /proc/$$/status)\n"
+               "exit 0"));
+    hook.OnTuningSent(DefaultTuning());
+    ::sigaction(SIGINT, &previous, nullptr);
+    ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>"));
+
+    const std::string output = files.HooksLog();
+    EXPECT_NE(output.find("<DEFAULT> own session\n"), std::string::npos) << output;
+    EXPECT_EQ(output.find("leaked"), std::string::npos) << output;
+    EXPECT_NE(output.find("<DEFAULT> input /dev/null\n"), std::string::npos) << output;
+    const std::size_t ignored = output.find("<DEFAULT> ignored ");
+    ASSERT_NE(ignored, std::string::npos) << output;
+    const unsigned long long mask = std::stoull(output.substr(ignored + 18), nullptr, 16);
+    EXPECT_EQ(mask & ((1ULL << (SIGINT - 1)) | (1ULL << (SIGPIPE - 1))), 0u) << output;
+}
+
 TEST_F(TunedHookTest, AnEndTheSystemReapedItselfIsLoggedAndNotWatchedForever) {
     // Started by a parent that ignores SIGCHLD, Vantrel inherits that.
     struct sigaction ignore {};
@@ -286,6 +325,8 @@ TEST_F(TunedHookTest, TheReadmesExampleRecordsEachPassIntoAFileNamedAfterTheSate
     ::chmod((bin / "arecord").c_str(), 0700);
     const ScopedEnvironmentVariable path("PATH", bin.string() + ":" + std::getenv("PATH"));
     const ScopedEnvironmentVariable home("HOME", files.Scratch("home").string());
+    // Where the README says the output goes when nothing else is set.
+    const ScopedEnvironmentVariable stateHome("XDG_STATE_HOME", std::nullopt);
 
     hook.OnTuningSent(DefaultTuning());
     ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>"));
@@ -309,6 +350,11 @@ TEST_F(TunedHookTest, TheReadmesExampleRecordsEachPassIntoAFileNamedAfterTheSate
     EXPECT_TRUE(std::regex_match(asked[9], std::regex(folder + "NOAA_19-[0-9]{8}-[0-9]{6}\\.wav")))
         << asked[9];
     EXPECT_TRUE(std::filesystem::is_directory(folder));
+    const std::string output =
+        FileContents(files.Scratch("home") / ".local" / "state" / "vantrel" / "hooks.log");
+    EXPECT_NE(output.find("<NOAA 19> recording " + asked[8] + " seconds to " + asked[9] + "\n"),
+              std::string::npos)
+        << output;
 }
 
 TEST(HookEnvironmentTest,
