@@ -11,8 +11,9 @@ Tuner::Tuner(const TunerFrontEnd& frontEnd)
       m_exchange(m_catalogue, m_log),
       m_reader(frontEnd.passTable, m_log, frontEnd.messages, frontEnd.pump),
       m_selector(frontEnd.passTable, m_catalogue, m_exchange, m_log, CurrentCalendarTime),
+      m_tunedHook(m_log, frontEnd.pump, TunedHook::InstalledKeeper()),
       m_scheduler(m_port, m_log, m_reader, m_selector, m_exchange, frontEnd.pump,
-                  frontEnd.cancelButton) {
+                  frontEnd.cancelButton, m_tunedHook) {
     m_settings.ReadSettings();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/hooks/TunedHook.h"
 #include "app/settings/SettingsStore.h"
 #include "planning/MessagePump.h"
 #include "planning/PassListReader.h"
@@ -29,7 +30,7 @@ struct TunerFrontEnd {
 
 // Everything the main window owns, without the window: the serial port,
 // the log, the settings, the catalogue and its command queue, the pass
-// reader, the selection and the run loop.
+// reader, the selection, the `tuned` hook and the run loop.
 class Tuner {
 public:
     // Reads the settings, as the dialog's construction does.
@@ -63,6 +64,7 @@ private:
     TuningExchange m_exchange;
     PassListReader m_reader;
     SatelliteSelector m_selector;
+    TunedHook m_tunedHook;
     PassScheduler m_scheduler;
     std::int32_t m_runComPort = 0;
 };

@@ -48,7 +48,7 @@ void BM_ThreeCommandTuningOnSimulator(benchmark::State& state) {
             state.SkipWithError("no DEFAULT line");
             break;
         }
-        run.exchange.RequestRetune();
+        run.exchange.RequestRetune(std::nullopt);
         state.ResumeTiming();
         run.scheduler.ServeWriteEvent();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <span>
 
 #include "platform/kernel/Waitable.h"
@@ -19,4 +20,12 @@ public:
     // Handles the input that is there, without blocking; true when a quit
     // request was among it, which is then taken from the queue.
     virtual bool PumpInput() = 0;
+
+    // Makes `descriptor` input: while it is readable, the pump calls
+    // `onReadable` as it handles input, on its own thread, until the
+    // descriptor is unwatched (which must come before it is closed). The
+    // handler must take what made it readable or unwatch it. False, with
+    // errno set, when the descriptor cannot be watched.
+    virtual bool WatchDescriptor(int descriptor, std::function<void()> onReadable) = 0;
+    virtual void UnwatchDescriptor(int descriptor) = 0;
 };

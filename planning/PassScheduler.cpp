@@ -27,14 +27,16 @@ enum WaitSource : std::size_t {
 
 PassScheduler::PassScheduler(CSerialPort& port, ActivityLog& log, PassListReader& reader,
                              SatelliteSelector& selector, TuningExchange& exchange,
-                             MessagePump& pump, CancelButton& cancelButton)
+                             MessagePump& pump, CancelButton& cancelButton,
+                             TuningListener& tuningListener)
     : m_port(port),
       m_log(log),
       m_reader(reader),
       m_selector(selector),
       m_exchange(exchange),
       m_pump(pump),
-      m_cancelButton(cancelButton) {}
+      m_cancelButton(cancelButton),
+      m_tuningListener(tuningListener) {}
 
 void PassScheduler::OnNextPass(const RunSettings& settings) {
     m_exchange.ForgetTunedSatellite();
@@ -130,6 +132,7 @@ void PassScheduler::ServeWriteEvent() {
         SendCommand(command);
         m_port.ReceiveReply(kReplyBytes);
     }
+    m_tuningListener.OnTuningSent(m_exchange.Tuned());
 }
 
 void PassScheduler::ServeSatTimer() {

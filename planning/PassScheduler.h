@@ -20,6 +20,14 @@ public:
     virtual void SetCaption(std::string_view caption) = 0;
 };
 
+// Told of each retune once its commands have gone out, on the run's
+// thread; it must return at once, as the run waits meanwhile.
+class TuningListener {
+public:
+    virtual ~TuningListener() = default;
+    virtual void OnTuningSent(const SentTuning& tuning) = 0;
+};
+
 // What a run takes from the settings when it starts.
 struct RunSettings {
     std::int32_t comPort = 1;
@@ -38,7 +46,7 @@ public:
 
     PassScheduler(CSerialPort& port, ActivityLog& log, PassListReader& reader,
                   SatelliteSelector& selector, TuningExchange& exchange, MessagePump& pump,
-                  CancelButton& cancelButton);
+                  CancelButton& cancelButton, TuningListener& tuningListener);
 
     // "Next Pass": forgets the satellite tuned to, then runs until the run
     // ends. A CSerialException from the port ends the run at once, without
@@ -53,7 +61,8 @@ public:
     static std::int64_t SatTimerDueTime(std::int32_t seconds);
 
     // What the loop does when the write event is signalled: the tuning
-    // report, then each queued command and up to 3000 ms for its reply.
+    // report, then each queued command and up to 3000 ms for its reply;
+    // then the tuning listener is told.
     void ServeWriteEvent();
 
     // Lets tests check more often than every ten seconds; users never see it.
@@ -77,6 +86,7 @@ private:
     TuningExchange& m_exchange;
     MessagePump& m_pump;
     CancelButton& m_cancelButton;
+    TuningListener& m_tuningListener;
     WaitableTimer m_hSatTimer;
     std::int32_t m_checkSeconds = kCheckSeconds;
 };

@@ -14,6 +14,10 @@ PlainMessagePump::PlainMessagePump()
     if (!m_quits.IsValid()) {
         throw std::system_error(errno, std::generic_category(), "eventfd");
     }
+    // PumpInput takes the quits itself, one per call.
+    if (!m_input.Add(m_quits.Get(), {})) {
+        throw std::system_error(errno, std::generic_category(), "epoll_ctl");
+    }
 }
 
 void PlainMessagePump::RequestQuit() {
@@ -22,11 +26,20 @@ void PlainMessagePump::RequestQuit() {
 }
 
 std::size_t PlainMessagePump::WaitForSourcesOrInput(std::span<Waitable* const> sources) {
-    const std::uint32_t result = MsgWaitForMultipleObjects(sources, m_quits.Get(), INFINITE);
+    const std::uint32_t result = MsgWaitForMultipleObjects(sources, m_input.Descriptor(), INFINITE);
     return result < sources.size() ? result : sources.size();
 }
 
 bool PlainMessagePump::PumpInput() {
+    m_input.Dispatch();
     std::uint64_t taken = 0;
     return ::read(m_quits.Get(), &taken, sizeof taken) == sizeof taken;
+}
+
+bool PlainMessagePump::WatchDescriptor(int descriptor, std::function<void()> onReadable) {
+    return m_input.Add(descriptor, std::move(onReadable));
+}
+
+void PlainMessagePump::UnwatchDescriptor(int descriptor) {
+    m_input.Remove(descriptor);
 }

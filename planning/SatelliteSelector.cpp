@@ -14,21 +14,22 @@ SatelliteSelector::SatelliteSelector(PassTable& table, SatelliteCatalogue& catal
       m_log(log),
       m_now(std::move(now)) {}
 
-std::optional<int> SatelliteSelector::PassUnderWay(std::time_t now) const {
+std::optional<SatelliteSelector::PassUnderWay> SatelliteSelector::FindPassUnderWay(
+    std::time_t now) const {
     const int rows = m_table.GetItemCount();
     for (int row = 0; row < rows; ++row) {
         const std::optional<std::time_t> start = m_table.GetItemTime(row, PassColumnStart);
         const std::optional<std::time_t> end = m_table.GetItemTime(row, PassColumnEnd);
         if (start && end && *start <= now && *end >= now) {
-            return row;
+            return PassUnderWay{row, {*start, *end}};
         }
     }
     return std::nullopt;
 }
 
 void SatelliteSelector::SelectSatellite() {
-    const std::optional<int> pass = PassUnderWay(m_now());
-    const std::string name = pass ? m_table.GetItemText(*pass, PassColumnName)
+    const std::optional<PassUnderWay> pass = FindPassUnderWay(m_now());
+    const std::string name = pass ? m_table.GetItemText(pass->row, PassColumnName)
                                   : std::string(TuningExchange::kDefaultSatellite);
     if (m_exchange.TunedSatellite() == name) {
         m_log.LogMessage(
@@ -43,8 +44,8 @@ void SatelliteSelector::SelectSatellite() {
     }
     m_log.LogMessage(ReportVerbose, StringPrintf("Asking Sat To Tune to <%s> Sat", name.c_str()));
     // The row below the pass comes into view, so the next passes show.
-    if (pass && *pass + 1 < m_table.GetItemCount()) {
-        m_table.EnsureVisible(*pass + 1);
+    if (pass && pass->row + 1 < m_table.GetItemCount()) {
+        m_table.EnsureVisible(pass->row + 1);
     }
-    m_exchange.RequestRetune();
+    m_exchange.RequestRetune(pass ? std::optional(pass->span) : std::nullopt);
 }

@@ -24,8 +24,12 @@ public:
     void SelectSatellite();
 
 private:
+    struct PassUnderWay {
+        int row;
+        PassSpan span;
+    };
     // The topmost row whose start and end enclose `now`, bounds included.
-    std::optional<int> PassUnderWay(std::time_t now) const;
+    std::optional<PassUnderWay> FindPassUnderWay(std::time_t now) const;
 
     PassTable& m_table;
     SatelliteCatalogue& m_catalogue;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -7,6 +9,22 @@
 #include "radio/SatelliteCatalogue.h"
 #include "serial/serialport.h"
 #include "services/ActivityLog.h"
+
+// The times of a pass row, seconds since 1970 UTC.
+struct PassSpan {
+    std::time_t start = 0;
+    std::time_t end = 0;
+
+    bool operator==(const PassSpan&) const = default;
+};
+
+// A retune as it went out: the satellite, its settings from Vantrel.ini,
+// and the pass row it was chosen for (none for "DEFAULT").
+struct SentTuning {
+    std::string satellite;
+    SatelliteSettings settings;
+    std::optional<PassSpan> pass;
+};
 
 // What lies between a retune request and the serial port: the write event
 // that carries the request to the run loop, the tuning report, the queued
@@ -21,7 +39,11 @@ public:
     // Signalled by a retune request and reset once the queue has run dry;
     // manual reset, so it stays signalled while commands remain.
     Event& WriteEvent() { return m_hWriteEvent; }
-    void RequestRetune() { m_hWriteEvent.Set(); }
+    // `pass` is the row the loaded satellite was chosen for, if any.
+    void RequestRetune(std::optional<PassSpan> pass) {
+        m_loadedPass = pass;
+        m_hWriteEvent.Set();
+    }
 
     // Moves the oldest queued command into `command`; when none is left,
     // resets the write event and returns false.
@@ -34,14 +56,25 @@ public:
     // The satellite the receiver was last sent commands for; empty when
     // none since the run began.
     const std::string& TunedSatellite() const { return m_strTunedSat; }
-    void RecordLoadedAsTuned() { m_strTunedSat = m_catalogue.LoadedSatellite(); }
-    void ForgetTunedSatellite() { m_strTunedSat.clear(); }
+    void RecordLoadedAsTuned() {
+        m_strTunedSat = m_catalogue.LoadedSatellite();
+        m_tunedPass = m_loadedPass;
+    }
+    void ForgetTunedSatellite() {
+        m_strTunedSat.clear();
+        m_tunedPass.reset();
+    }
+    // The retune last recorded as tuned. Its settings are the catalogue's,
+    // so it is asked for before the next load.
+    SentTuning Tuned() const { return {m_strTunedSat, m_catalogue.Settings(), m_tunedPass}; }
 
 private:
     SatelliteCatalogue& m_catalogue;
     ActivityLog& m_log;
     Event m_hWriteEvent{EventReset::Manual, false};
     std::string m_strTunedSat;
+    std::optional<PassSpan> m_loadedPass;
+    std::optional<PassSpan> m_tunedPass;
 };
 
 // Tells an open receiver that Vantrel is going: "P100\r\n" with its zero

@@ -20,6 +20,13 @@ bool IsSignalled(const Waitable& object) {
 const QEvent::Type QtMessagePump::kQuitEvent =
     static_cast<QEvent::Type>(QEvent::registerEventType());
 
+QtMessagePump::QtMessagePump(QObject& quitReceiver)
+    : m_quitReceiver(quitReceiver),
+      m_watchedNotifier(m_watched.Descriptor(), QSocketNotifier::Read) {
+    QObject::connect(&m_watchedNotifier, &QSocketNotifier::activated, &m_watchedNotifier,
+                     [this] { m_watched.Dispatch(); });
+}
+
 void QtMessagePump::RequestQuit() {
     ++m_queuedQuits;
     // Qt takes ownership of a posted event.
@@ -58,6 +65,14 @@ bool QtMessagePump::PumpInput() {
     return TakeQuit();
 }
 
+bool QtMessagePump::WatchDescriptor(int descriptor, std::function<void()> onReadable) {
+    return m_watched.Add(descriptor, std::move(onReadable));
+}
+
+void QtMessagePump::UnwatchDescriptor(int descriptor) {
+    m_watched.Remove(descriptor);
+}
+
 bool QtMessagePump::WaitForReply(Waitable& event, std::chrono::milliseconds timeout) {
     if (IsSignalled(event)) {
         return true;
@@ -70,7 +85,11 @@ bool QtMessagePump::WaitForReply(Waitable& event, std::chrono::milliseconds time
     timeUp.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timeUp, &QTimer::timeout, &loop, &QEventLoop::quit);
     timeUp.start(timeout);
+    // Watched descriptors wait like user input: their handlers log, and the
+    // log keeps the order of the run.
+    m_watchedNotifier.setEnabled(false);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    m_watchedNotifier.setEnabled(true);
     return IsSignalled(event);
 }
 

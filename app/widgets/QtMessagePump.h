@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "planning/MessagePump.h"
+#include "platform/kernel/DescriptorWatch.h"
 #include "serial/ReplyWait.h"
 
 // The run loop's message pump inside Qt's event loop.
@@ -18,18 +19,24 @@
 // to `quitReceiver` as kQuitEvent, which wakes the loop; a run takes them in
 // PumpInput, and when no run is active the receiver takes them itself.
 //
+// Watched descriptors are served by their own notifier whenever Qt
+// processes events, inside a run or not.
+//
 // It also is the dialog's ReplyWait: while a reply is awaited the window
-// keeps painting and answering the window manager, but user input waits
-// until the reply has come or the time is up.
+// keeps painting and answering the window manager, but user input and
+// watched descriptors wait until the reply has come or the time is up.
 class QtMessagePump final : public MessagePump, public ReplyWait {
 public:
     static const QEvent::Type kQuitEvent;
 
-    explicit QtMessagePump(QObject& quitReceiver) : m_quitReceiver(quitReceiver) {}
+    // Throws std::system_error when the process has no descriptor left.
+    explicit QtMessagePump(QObject& quitReceiver);
 
     void RequestQuit() override;
     std::size_t WaitForSourcesOrInput(std::span<Waitable* const> sources) override;
     bool PumpInput() override;
+    bool WatchDescriptor(int descriptor, std::function<void()> onReadable) override;
+    void UnwatchDescriptor(int descriptor) override;
 
     // Takes one quit request, if any is queued.
     bool TakeQuit();
@@ -43,4 +50,6 @@ private:
     QObject& m_quitReceiver;
     int m_queuedQuits = 0;
     std::map<int, std::unique_ptr<QSocketNotifier>> m_notifiers;
+    DescriptorWatch m_watched;
+    QSocketNotifier m_watchedNotifier;
 };

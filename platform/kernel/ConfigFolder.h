@@ -2,7 +2,12 @@
 
 #include <filesystem>
 
-// Vantrel's per-user folder: $XDG_CONFIG_HOME/vantrel, with ~/.config when
-// XDG_CONFIG_HOME is unset or relative (relative values are ignored, as the
-// XDG rules say). Empty when neither gives an absolute path.
+// Vantrel's per-user folders, as the XDG rules place them. A base variable
+// that is unset or relative is ignored, as those rules say; a folder is
+// empty when neither it nor HOME gives an absolute path.
+
+// $XDG_CONFIG_HOME/vantrel, with ~/.config by default: settings, COM port
+// links and hooks.
 std::filesystem::path VantrelConfigFolder();
+// $XDG_STATE_HOME/vantrel, with ~/.local/state by default: the hooks' log.
+std::filesystem::path VantrelStateFolder();

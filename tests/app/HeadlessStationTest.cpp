@@ -5,6 +5,7 @@
 #include <chrono>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/kernel/FileTime.h"
@@ -38,15 +39,32 @@ protected:
 
 }  // namespace
 
-TEST_F(HeadlessStationTest, RunsAtOnceTunesAtThePassStartAndStopsCleanlyOnSigterm) {
+TEST_F(HeadlessStationTest, RunsAtOnceTunesAtThePassStartRunsTheHookAndStopsCleanlyOnSigterm) {
     const std::time_t passStart = CurrentCalendarTime() + 8;
     station.WritePassList(SimulatedStation::PassLine(passStart, 600, "NOAA 19"));
+    const TempDir state;
+    const ScopedEnvironmentVariable stateHome("XDG_STATE_HOME", state.Path().string());
+    const std::filesystem::path hook = station.ConfigFolder() / "vantrel" / "hooks" / "tuned";
+    std::filesystem::create_directories(hook.parent_path());
+    std::ofstream(hook) << "#!/bin/sh\nsleep 1\necho \"tuned to $1\"\n";
+    std::filesystem::permissions(hook, std::filesystem::perms::owner_all);
     ChildProcess vantrel = Start();
     ASSERT_TRUE(vantrel.AwaitOutput("Asking Sat To Tune to <DEFAULT> Sat\n", 10s));
+    ASSERT_TRUE(vantrel.AwaitOutput("Hook <tuned> ended with status <0>\n", 10s));
     ASSERT_TRUE(vantrel.AwaitOutput("Asking Sat To Tune to <NOAA 19> Sat\n", 15s));
-    ASSERT_TRUE(station.AwaitCommands(9, 5s));
+    ASSERT_TRUE(vantrel.AwaitOutput("Hook <tuned> started for <NOAA 19>\n", 10s));
     vantrel.Signal(SIGTERM);
     EXPECT_EQ(vantrel.Wait(10s), 0);
+    // The hook is left to finish after Vantrel has ended.
+    const std::filesystem::path hooksLog = state.Path() / "vantrel" / "hooks.log";
+    for (int wait = 0; wait < 100 && FileContents(hooksLog).find("<NOAA 19> tuned to NOAA 19\n") ==
+                                         std::string::npos;
+         ++wait) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_NE(FileContents(hooksLog).find("<DEFAULT> tuned to DEFAULT\n"), std::string::npos);
+    EXPECT_NE(FileContents(hooksLog).find("<NOAA 19> tuned to NOAA 19\n"), std::string::npos)
+        << FileContents(hooksLog);
 
     const auto& d = SimulatedStation::kDefaultCommands;
     const auto& n = SimulatedStation::kNoaa19Commands;
@@ -60,7 +78,7 @@ TEST_F(HeadlessStationTest, RunsAtOnceTunesAtThePassStartAndStopsCleanlyOnSigter
     EXPECT_EQ(Strings(lines.begin(), lines.begin() + 6),
               (Strings{"Settings Read to Registry", "Radio Talking", "Radio OFF",
                        "Loading Next Sat Pass", "Found Sat <DEFAULT>", "Writing Radio Commands"}));
-    EXPECT_EQ(lines.back(), "Got Radio Command");
+    EXPECT_EQ(lines.back(), "Hook <tuned> started for <NOAA 19>");
     // Only developer traces go to standard error.
     EXPECT_EQ(vantrel.Errors(), "No Data from Radio port\n");
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -10,6 +13,7 @@
 
 #include "app/widgets/QtMessagePump.h"
 #include "platform/kernel/Event.h"
+#include "platform/kernel/UniqueFd.h"
 
 namespace {
 
@@ -86,4 +90,29 @@ TEST_F(QtMessagePumpTest, AQueuedQuitIsTakenOnceEvenWhenItsEventWasHandledElsewh
     EXPECT_TRUE(pump.PumpInput());
     EXPECT_FALSE(pump.PumpInput());
     EXPECT_GE(WaitMilliseconds(), 1900);
+}
+
+TEST_F(QtMessagePumpTest, AWatchedDescriptorIsInputThatWaitsWhileAReplyIsAwaited) {
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC | O_NONBLOCK), 0);
+    const UniqueFd readEnd(ends[0]);
+    const UniqueFd writeEnd(ends[1]);
+    int served = 0;
+    // As a hook's end is handled: taken once, and the watch ended at once.
+    ASSERT_TRUE(pump.WatchDescriptor(readEnd.Get(), [&] {
+        char byte = 0;
+        while (::read(readEnd.Get(), &byte, 1) == 1) {
+        }
+        ++served;
+        pump.UnwatchDescriptor(readEnd.Get());
+    }));
+    ASSERT_EQ(::write(writeEnd.Get(), "x", 1), 1);
+    Event reply{EventReset::Manual, false};
+    EXPECT_FALSE(pump.WaitForReply(reply, std::chrono::milliseconds(200)));
+    EXPECT_EQ(served, 0);
+    EXPECT_LT(WaitMilliseconds(), 1000);
+    EXPECT_EQ(served, 1);
+    ASSERT_EQ(::write(writeEnd.Get(), "x", 1), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(served, 1);
 }

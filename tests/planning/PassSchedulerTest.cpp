@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <future>
 #include <string>
 #include <vector>
 
@@ -30,28 +29,12 @@ protected:
         port.SetReplyTimeout(kReplyTimeout);
         scheduler.SetCheckSecondsForTesting(1);
     }
-    // A test that failed half-way must not leave its run going.
-    ~PassSchedulerTest() override {
-        if (run.valid()) {
-            pump.RequestQuit();
-            run.wait();
-        }
-    }
+    ~PassSchedulerTest() override { EndRun(); }
 
-    // Starts a run on another thread, as "Next Pass" would.
-    void StartRun() {
-        run = std::async(std::launch::async, [this] { scheduler.OnNextPass(settings); });
-    }
-    // Asks the run to quit and waits for it to end.
-    void QuitRun() {
-        pump.RequestQuit();
-        ASSERT_EQ(run.wait_for(10s), std::future_status::ready);
-        run.get();
-    }
+    void StartRun() { RunParts::StartRun(settings); }
+    void QuitRun() { ASSERT_TRUE(RunParts::QuitRun(10s)); }
     // The log, oldest line first.
-    Strings Logged() const {
-        return Strings(view.NewestFirst().rbegin(), view.NewestFirst().rend());
-    }
+    Strings Logged() const { return view.Lines(); }
     // The commands the receiver got, once there are `count` of them.
     Strings CommandsOnceThere(std::size_t count) const {
         EXPECT_TRUE(station.AwaitCommands(count, kPatience));
@@ -68,7 +51,6 @@ protected:
     SimulatedStation station;
     CapturedDiagnostics diagnostics;
     RunSettings settings{1, 1, ""};
-    std::future<void> run;
 };
 
 Strings Join(std::initializer_list<std::initializer_list<std::string_view>> parts) {
@@ -100,6 +82,15 @@ TEST_F(PassSchedulerTest, ARunTunesDefaultThenThePassAtItsStartThenDefaultAndSwi
     EXPECT_EQ(cancelButton.captions, (Strings{"Turn Off Pcr", "Exit"}));
     EXPECT_TRUE(exchange.TunedSatellite().empty());
     EXPECT_TRUE(messages.shown.empty());
+    // Each retune is told once its commands are out, with the pass it is for.
+    ASSERT_EQ(tunings.sent.size(), 3u);
+    EXPECT_EQ(tunings.sent[0].satellite, "DEFAULT");
+    EXPECT_FALSE(tunings.sent[0].pass);
+    EXPECT_EQ(tunings.sent[1].satellite, "NOAA 19");
+    EXPECT_EQ(tunings.sent[1].settings.m_strFrequency, "137.1");
+    EXPECT_EQ(tunings.sent[1].pass, (PassSpan{passStart, passStart + 2}));
+    EXPECT_EQ(tunings.sent[2].satellite, "DEFAULT");
+    EXPECT_FALSE(tunings.sent[2].pass);
 
     const Strings lines = Logged();
     EXPECT_EQ(Strings(lines.begin(), lines.begin() + 5),
@@ -128,8 +119,7 @@ TEST_F(PassSchedulerTest, ARunTunesDefaultThenThePassAtItsStartThenDefaultAndSwi
 TEST_F(PassSchedulerTest, AQuitAskedForBeforeTheWaitEndsTheRunAtItsFirstLook) {
     pump.RequestQuit();
     StartRun();
-    ASSERT_EQ(run.wait_for(kPatience), std::future_status::ready);
-    run.get();
+    ASSERT_TRUE(AwaitRunEnd(kPatience));
 
     EXPECT_EQ(CommandsOnceThere(4),
               Join({{kStartUp[0], kStartUp[1], kStartUp[2]}, {"H100\\r\\n"}}));
@@ -153,7 +143,7 @@ TEST_F(PassSchedulerTest, APortThatCannotBeOpenedEndsTheRunWithoutItsShutdown) {
         }
     }
     EXPECT_TRUE(cancelButton.captions.empty());
-    EXPECT_TRUE(view.NewestFirst().empty());
+    EXPECT_TRUE(view.Lines().empty());
     EXPECT_TRUE(diagnostics.assertions.empty());
 }
 
@@ -169,8 +159,7 @@ protected:
 TEST_F(SilentReceiverTest, StartUpGivesUpAfterThePowerOnAndLeavesAQuitQueued) {
     station.WritePassList(SimulatedStation::PassLine(CurrentCalendarTime(), 600, "NOAA 19"));
     StartRun();
-    ASSERT_EQ(run.wait_for(kPatience), std::future_status::ready);
-    run.get();
+    ASSERT_TRUE(AwaitRunEnd(kPatience));
 
     EXPECT_EQ(CommandsOnceThere(3), (Strings{"H1?\\r\\n", "H101\\r\\n", "H100\\r\\n"}));
     EXPECT_EQ(Logged(), Strings{"Unknown Error"});

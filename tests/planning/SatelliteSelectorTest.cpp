@@ -76,17 +76,26 @@ protected:
 TEST_F(SatelliteSelectorTest, TheTopmostPassEnclosingNowBoundsIncludedIsChosen) {
     AddPass(kAt1830, 900, "NOAA 15");
     AddPass(kAt1830 + 600, 900, "NOAA 18");
-    for (const auto& [at, name] :
-         std::vector<std::pair<std::time_t, std::string>>{{kAt1830 - 1, "DEFAULT"},
-                                                          {kAt1830, "NOAA 15"},
-                                                          {kAt1830 + 700, "NOAA 15"},
-                                                          {kAt1830 + 900, "NOAA 15"},
-                                                          {kAt1830 + 901, "NOAA 18"},
-                                                          {kAt1830 + 1500, "NOAA 18"},
-                                                          {kAt1830 + 1501, "DEFAULT"}}) {
+    const std::optional<PassSpan> none;
+    const PassSpan first{kAt1830, kAt1830 + 900};
+    const PassSpan second{kAt1830 + 600, kAt1830 + 1500};
+    struct Check {
+        std::time_t at;
+        std::string name;
+        std::optional<PassSpan> pass;
+    };
+    for (const auto& [at, name, pass] : std::vector<Check>{{kAt1830 - 1, "DEFAULT", none},
+                                                           {kAt1830, "NOAA 15", first},
+                                                           {kAt1830 + 700, "NOAA 15", first},
+                                                           {kAt1830 + 900, "NOAA 15", first},
+                                                           {kAt1830 + 901, "NOAA 18", second},
+                                                           {kAt1830 + 1500, "NOAA 18", second},
+                                                           {kAt1830 + 1501, "DEFAULT", none}}) {
         exchange.ForgetTunedSatellite();
         EXPECT_EQ(CheckAt(at), Tuning(name)) << at - kAt1830;
         EXPECT_TRUE(retuned);
+        // The times of the row chosen go with the retune.
+        EXPECT_EQ(exchange.Tuned().pass, pass) << at - kAt1830;
     }
 }
 

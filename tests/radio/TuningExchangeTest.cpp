@@ -41,7 +41,7 @@ TEST_F(TuningExchangeTest, CommandsLeaveOldestFirstOnceEachThenTheEventIsReset) 
     for (int i = 0; i < 10; ++i) {
         ASSERT_TRUE(catalogue.Queue().QueueRadioCommand("C" + std::to_string(i)));
     }
-    exchange.RequestRetune();
+    exchange.RequestRetune(std::nullopt);
     std::string command;
     // "Got Radio Command" is a verbose line: hidden at threshold 1.
     log.SetReportLevelThreshold(ReportTuningOnly);
@@ -59,7 +59,7 @@ TEST_F(TuningExchangeTest, CommandsLeaveOldestFirstOnceEachThenTheEventIsReset) 
     EXPECT_FALSE(exchange.WriteEvent().IsSet());
     EXPECT_FALSE(exchange.NextRadioCommand(command));
     // A request that finds the queue already empty is answered by a reset.
-    exchange.RequestRetune();
+    exchange.RequestRetune(std::nullopt);
     EXPECT_FALSE(exchange.NextRadioCommand(command));
     EXPECT_FALSE(exchange.WriteEvent().IsSet());
     EXPECT_TRUE(TakeLogged().empty());

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,11 +13,65 @@
 #include "planning/PlainMessagePump.h"
 #include "platform/kernel/FileTime.h"
 
+// Log lines that a run on another thread writes while the test waits for them.
+class SharedLogLines final : public LogView {
+public:
+    void InsertLineAtTop(std::string_view text) override {
+        const std::lock_guard lock(m_mutex);
+        m_lines.emplace_back(text);
+        m_added.notify_all();
+    }
+    void RemoveAllLines() override {
+        const std::lock_guard lock(m_mutex);
+        m_lines.clear();
+    }
+
+    // Oldest first.
+    std::vector<std::string> Lines() const {
+        const std::lock_guard lock(m_mutex);
+        return m_lines;
+    }
+    // Waits until `count` lines hold `text`, or `limit` has passed.
+    bool AwaitLines(std::string_view text, std::size_t count,
+                    std::chrono::milliseconds limit) const {
+        std::unique_lock lock(m_mutex);
+        return m_added.wait_for(lock, limit, [&] { return CountLocked(text) >= count; });
+    }
+    std::size_t Count(std::string_view text) const {
+        const std::lock_guard lock(m_mutex);
+        return CountLocked(text);
+    }
+
+private:
+    std::size_t CountLocked(std::string_view text) const {
+        return static_cast<std::size_t>(std::count_if(
+            m_lines.begin(), m_lines.end(),
+            [text](const std::string& line) { return line.find(text) != std::string::npos; }));
+    }
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_added;
+    std::vector<std::string> m_lines;
+};
+
 // Front-end stand-ins that keep what they are given.
 class RecordingCancelButton final : public CancelButton {
 public:
     void SetCaption(std::string_view caption) override { captions.emplace_back(caption); }
     std::vector<std::string> captions;
+};
+
+class RecordingTuningListener final : public TuningListener {
+public:
+    void OnTuningSent(const SentTuning& tuning) override {
+        sent.push_back(tuning);
+        if (next != nullptr) {
+            next->OnTuningSent(tuning);
+        }
+    }
+    std::vector<SentTuning> sent;
+    // Told as well when set (a hook under test).
+    TuningListener* next = nullptr;
 };
 
 class RecordingMessageBoxes final : public MessageBoxPresenter {
@@ -26,17 +85,49 @@ public:
 struct RunParts {
     explicit RunParts(SatelliteSelector::Clock clock = CurrentCalendarTime)
         : selector(table, catalogue, exchange, log, std::move(clock)) {}
+    ~RunParts() { EndRun(); }
+    RunParts(const RunParts&) = delete;
+    RunParts& operator=(const RunParts&) = delete;
 
-    LogLines view;
+    // Starts a run on another thread, as "Next Pass" would.
+    void StartRun(const RunSettings& settings) {
+        run = std::async(std::launch::async, [this, settings] { scheduler.OnNextPass(settings); });
+    }
+    // Waits up to `limit` for the run to end; true when it did (an
+    // exception that ended it is thrown here).
+    bool AwaitRunEnd(std::chrono::milliseconds limit) {
+        if (run.wait_for(limit) != std::future_status::ready) {
+            return false;
+        }
+        run.get();
+        return true;
+    }
+    // Asks the run to quit and waits up to `limit` for it to end.
+    bool QuitRun(std::chrono::milliseconds limit) {
+        pump.RequestQuit();
+        return AwaitRunEnd(limit);
+    }
+    // A run that a failed test left going must end before what it uses:
+    // the parts, and the station of a fixture built on them.
+    void EndRun() {
+        if (run.valid()) {
+            pump.RequestQuit();
+            run.wait();
+        }
+    }
+
+    SharedLogLines view;
     ActivityLog log{view};
     RecordingMessageBoxes messages;
     PlainMessagePump pump;
     RecordingCancelButton cancelButton;
+    RecordingTuningListener tunings;
     PassRows table;
     CSerialPort port;
     SatelliteCatalogue catalogue{log, messages};
     TuningExchange exchange{catalogue, log};
     PassListReader reader{table, log, messages, pump};
     SatelliteSelector selector;
-    PassScheduler scheduler{port, log, reader, selector, exchange, pump, cancelButton};
+    PassScheduler scheduler{port, log, reader, selector, exchange, pump, cancelButton, tunings};
+    std::future<void> run;
 };

@@ -1,0 +1,525 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/hooks/HookEnvironment.h"
+#include "app/hooks/TunedHook.h"
+#include "platform/kernel/FileTime.h"
+#include "platform/kernel/WaitableTimer.h"
+#include "tests/support/RunParts.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/SimulatedStation.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Strings = std::vector<std::string>;
+using Record = std::map<std::string, std::string>;
+
+constexpr std::chrono::milliseconds kPatience{20s};
+
+// True when a child of this process has ended and was not reaped.
+bool ZombieLeft() {
+    siginfo_t info{};
+    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
+}
+
+// Waits until `holds` is true, or `limit` has passed.
+bool Await(const std::function<bool()>& holds, std::chrono::milliseconds limit = kPatience) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!holds()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// Handles the pump's input until `count` lines of `view` hold `text`, or
+// `limit` has passed.
+bool PumpUntilLogged(MessagePump& pump, const SharedLogLines& view, std::string_view text,
+                     std::size_t count = 1, std::chrono::milliseconds limit = kPatience) {
+    WaitableTimer timeUp;
+    timeUp.Set(CurrentFileTime() + limit.count() * (kFileTimeTicksPerSecond / 1000));
+    Waitable* const sources[] = {&timeUp};
+    while (view.Count(text) < count) {
+        if (pump.WaitForSourcesOrInput(sources) == 0) {
+            return false;
+        }
+        pump.PumpInput();
+    }
+    return true;
+}
+
+std::string Script(std::string_view body) {
+    return "#!/bin/sh\n" + std::string(body) + "\n";
+}
+
+// A test's hook in XDG_CONFIG_HOME `configHome`, and a folder of its own
+// for hooks.log (as XDG_STATE_HOME) and for what the hook leaves.
+class HookFiles {
+public:
+    explicit HookFiles(const std::filesystem::path& configHome)
+        : m_hook(configHome / "vantrel" / "hooks" / "tuned") {}
+    // A test that failed half-way must not leave a hook waiting for ever.
+    ~HookFiles() {
+        const UniqueFd gate(::open(Scratch("gate").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        if (gate.IsValid()) {
+            [[maybe_unused]] const ssize_t written = ::write(gate.Get(), "go\n", 3);
+        }
+    }
+    HookFiles(const HookFiles&) = delete;
+    HookFiles& operator=(const HookFiles&) = delete;
+
+    const std::filesystem::path& Hook() const { return m_hook; }
+    void WriteHook(std::string_view script, mode_t mode = 0700) const {
+        std::filesystem::create_directories(m_hook.parent_path());
+        std::ofstream(m_hook) << script;
+        ::chmod(m_hook.c_str(), mode);
+    }
+    std::string HooksLog() const {
+        return FileContents(m_dir.Path() / "state" / "vantrel" / "hooks.log");
+    }
+    std::filesystem::path Scratch(std::string_view name) const { return m_dir.Path() / name; }
+    // A FIFO the hook reads from, so that it runs until the test writes.
+    std::filesystem::path MakeGate() const {
+        const std::filesystem::path gate = Scratch("gate");
+        ::mkfifo(gate.c_str(), 0600);
+        return gate;
+    }
+    static void OpenGate(const std::filesystem::path& gate) { std::ofstream(gate) << "go\n"; }
+
+private:
+    TempDir m_dir;
+    ScopedEnvironmentVariable m_stateHome{"XDG_STATE_HOME", (m_dir.Path() / "state").string()};
+    std::filesystem::path m_hook;
+};
+
+// The hook on its own, outside a run: a tuning is handed to it directly and
+// the test pumps the input its end comes back as.
+class TunedHookTest : public ::testing::Test {
+protected:
+    bool PumpUntilLogged(std::string_view text, std::size_t count = 1) {
+        return ::PumpUntilLogged(pump, view, text, count);
+    }
+
+    static SentTuning DefaultTuning() {
+        SentTuning tuning;
+        tuning.satellite = "DEFAULT";
+        return tuning;
+    }
+    std::string Refused(std::string_view reason) const {
+        return "Hook <tuned> refused: <" + files.Hook().string() + "> " + std::string(reason);
+    }
+
+    TempDir config;
+    ScopedEnvironmentVariable configHome{"XDG_CONFIG_HOME", config.Path().string()};
+    HookFiles files{config.Path()};
+    SharedLogLines view;
+    ActivityLog log{view};
+    PlainMessagePump pump;
+    TunedHook hook{log, pump, HOOK_KEEPER_PATH};
+};
+
+// Makes the hook a file of another user's: root gives one away, anyone
+// else links to one of root's.
+void MakeAnotherUsersHook(const HookFiles& files) {
+    if (::geteuid() == 0) {
+        files.WriteHook(Script("exit 0"));
+        ASSERT_EQ(::chown(files.Hook().c_str(), 65534, 65534), 0);
+    } else {
+        std::filesystem::create_directories(files.Hook().parent_path());
+        std::filesystem::create_symlink("/bin/true", files.Hook());
+    }
+}
+
+}  // namespace
+
+TEST_F(TunedHookTest, OnlyAnExecutableFileOfTheUsersOwnThatOnlyTheyMayWriteRuns) {
+    const std::string good = Script("exit 0");
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        Strings logged;
+    };
+    const std::vector<Case> cases{
+        {"missing", [] {}, {}},
+        {"not executable", [&] { files.WriteHook(good, 0600); }, {Refused("is not executable")}},
+        {"writable by group",
+         [&] { files.WriteHook(good, 0770); },
+         {Refused("is writable by group or others")}},
+        {"writable by others",
+         [&] { files.WriteHook(good, 0702); },
+         {Refused("is writable by group or others")}},
+        {"a folder",
+         [&] { std::filesystem::create_directories(files.Hook()); },
+         {Refused("is not a regular file")}},
+        {"another user's",
+         [&] { MakeAnotherUsersHook(files); },
+         {Refused("is not owned by the user Vantrel runs as")}},
+        {"a link to a good one",
+         [&] {
+             std::ofstream(files.Scratch("good")) << good;
+             ::chmod(files.Scratch("good").c_str(), 0700);
+             std::filesystem::create_directories(files.Hook().parent_path());
+             std::filesystem::create_symlink(files.Scratch("good"), files.Hook());
+         },
+         {"Hook <tuned> started for <DEFAULT>"}},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(files.Hook());
+        c.make();
+        view.RemoveAllLines();
+        hook.OnTuningSent(DefaultTuning());
+        EXPECT_EQ(view.Lines(), c.logged) << c.what;
+    }
+    EXPECT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>"));
+}
+
+TEST_F(TunedHookTest, HowAHookEndedIsLoggedAndItsOutputGoesToHooksLog) {
+    struct Case {
+        std::string script;
+        std::string ended;
+        std::string output;
+    };
+    const std::vector<Case> cases{
+        {Script("echo failing; exit 3"), "ended with status <3>", "<DEFAULT> failing\n"},
+        {Script("echo stopping >&2; kill -TERM $$"), "ended by signal <15>",
+         "<DEFAULT> stopping\n"},
+        {"#!/no/such/shell\n", "ended with status <127>",
+         "<DEFAULT> cannot run " + files.Hook().string() + ": No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        files.WriteHook(c.script);
+        view.RemoveAllLines();
+        hook.OnTuningSent(DefaultTuning());
+        ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended")) << c.script;
+        EXPECT_EQ(view.Lines(),
+                  (Strings{"Hook <tuned> started for <DEFAULT>", "Hook <tuned> " + c.ended}))
+            << c.script;
+        // Reaped as soon as its end was noticed.
+        EXPECT_FALSE(ZombieLeft()) << c.script;
+        EXPECT_NE(files.HooksLog().find(c.output), std::string::npos) << files.HooksLog();
+    }
+}
+
+TEST_F(TunedHookTest, TheHookRunsApartFromVantrelWithNoneOfItsDescriptorsOrSignalSettings) {
+    // What a careless library might leave open, and a signal Vantrel's
+    // terminal handling might ignore.
+    const UniqueFd leaked(::dup2(UniqueFd(::open("/dev/null", O_RDONLY)).Get(), 50));
+    ASSERT_TRUE(leaked.IsValid());
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous {};
+    ::sigaction(SIGINT, &ignore, &previous);
+    files.WriteHook(
+        Script("read -r _ _ _ _ _ session _ < /proc/$$/stat\n"
+               "[ \"$session\" = \"$PPID\" ] && echo own session\n"
+               "[ -e /proc/$$/fd/50 ] && echo leaked\n"
+               "echo input $(readlink /proc/$$/fd/0)\n"
+               "echo ignored $(sed -n 's/^SigIgn:\\t//p' /proc/$$/status)\n"
+               "exit 0"));
+    hook.OnTuningSent(DefaultTuning());
+    ::sigaction(SIGINT, &previous, nullptr);
+    ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>"));
+
+    const std::string output = files.HooksLog();
+    EXPECT_NE(output.find("<DEFAULT> own session\n"), std::string::npos) << output;
+    EXPECT_EQ(output.find("leaked"), std::string::npos) << output;
+    EXPECT_NE(output.find("<DEFAULT> input /dev/null\n"), std::string::npos) << output;
+    const std::size_t ignored = output.find("<DEFAULT> ignored ");
+    ASSERT_NE(ignored, std::string::npos) << output;
+    const unsigned long long mask = std::stoull(output.substr(ignored + 18), nullptr, 16);
+    EXPECT_EQ(mask & ((1ULL << (SIGINT - 1)) | (1ULL << (SIGPIPE - 1))), 0u) << output;
+}
+
+TEST_F(TunedHookTest, AnEndTheSystemReapedItselfIsLoggedAndNotWatchedForever) {
+    // Started by a parent that ignores SIGCHLD, Vantrel inherits that.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous {};
+    ::sigaction(SIGCHLD, &ignore, &previous);
+    files.WriteHook(Script("exit 0"));
+    hook.OnTuningSent(DefaultTuning());
+    const bool logged = PumpUntilLogged("Hook <tuned> ended, how is not known: No child processes");
+    ::sigaction(SIGCHLD, &previous, nullptr);
+    EXPECT_TRUE(logged) << view.Lines().back();
+}
+
+TEST_F(TunedHookTest, WhatTheHookLeavesRunningStillWritesToHooksLogAfterItsEnd) {
+    const std::filesystem::path gate = files.MakeGate();
+    files.WriteHook(Script("(read line < \"" + gate.string() + "\"; echo late) &\necho early"));
+    hook.OnTuningSent(DefaultTuning());
+    ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>"));
+    HookFiles::OpenGate(gate);
+    EXPECT_TRUE(Await([&] {
+        return files.HooksLog().find("<DEFAULT> late\n") != std::string::npos;
+    })) << files.HooksLog();
+    EXPECT_NE(files.HooksLog().find("<DEFAULT> early\n"), std::string::npos) << files.HooksLog();
+}
+
+TEST_F(TunedHookTest, HooksStillRunningAreLeftToFinishAndEndedOnesAreReaped) {
+    const std::filesystem::path gate = files.MakeGate();
+    files.WriteHook(Script("echo $PPID > \"" + files.Scratch("").string() + "$1\"\n" +
+                           "[ \"$1\" = quick ] && exit 0\nread line < \"" + gate.string() +
+                           "\"\necho finished > \"" + files.Scratch("finished").string() + "\""));
+    pid_t waiting = 0;
+    {
+        TunedHook leaving(log, pump, HOOK_KEEPER_PATH);
+        SentTuning tuning = DefaultTuning();
+        tuning.satellite = "quick";
+        leaving.OnTuningSent(tuning);
+        tuning.satellite = "waiting";
+        leaving.OnTuningSent(tuning);
+        for (const char* written : {"quick", "waiting"}) {
+            ASSERT_TRUE(Await([&] { return !FileContents(files.Scratch(written)).empty(); }));
+        }
+        const pid_t quick = std::stoi(FileContents(files.Scratch("quick")));
+        waiting = std::stoi(FileContents(files.Scratch("waiting")));
+        // The quick one ends; nobody pumps, so it waits to be reaped.
+        siginfo_t info{};
+        ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(quick), &info, WEXITED | WNOWAIT), 0);
+    }
+    EXPECT_FALSE(ZombieLeft());
+    EXPECT_FALSE(std::filesystem::exists(files.Scratch("finished")));
+    HookFiles::OpenGate(gate);
+    int status = -1;
+    ASSERT_EQ(::waitpid(waiting, &status, 0), waiting);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(FileContents(files.Scratch("finished")), "finished\n");
+}
+
+TEST_F(TunedHookTest, TheReadmesExampleRecordsEachPassIntoAFileNamedAfterTheSatelliteAndTime) {
+    const std::string readme = FileContents(README_PATH);
+    const std::size_t start = readme.find("    #!/bin/sh\n    # ~/.config/vantrel/hooks/tuned");
+    ASSERT_NE(start, std::string::npos);
+    std::string script;
+    std::istringstream block(readme.substr(start, readme.find("\n\n", start) - start));
+    for (std::string line; std::getline(block, line);) {
+        script += line.substr(4) + "\n";
+    }
+    files.WriteHook(script);
+    // arecord stands in for itself: it tells what it was asked for.
+    const std::filesystem::path bin = files.Scratch("bin");
+    std::filesystem::create_directories(bin);
+    std::ofstream(bin / "arecord")
+        << Script("printf '%s\\n' \"$@\" > \"" + files.Scratch("asked").string() + "\"");
+    ::chmod((bin / "arecord").c_str(), 0700);
+    const ScopedEnvironmentVariable path("PATH", bin.string() + ":" + std::getenv("PATH"));
+    const ScopedEnvironmentVariable home("HOME", files.Scratch("home").string());
+    // Where the README says the output goes when nothing else is set.
+    const ScopedEnvironmentVariable stateHome("XDG_STATE_HOME", std::nullopt);
+
+    hook.OnTuningSent(DefaultTuning());
+    ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>"));
+    EXPECT_FALSE(std::filesystem::exists(files.Scratch("asked")));
+    const std::time_t now = CurrentCalendarTime();
+    const SentTuning pass{"NOAA 19", {}, PassSpan{now - 60, now + 600}};
+    hook.OnTuningSent(pass);
+    ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>", 2));
+
+    std::vector<std::string> asked;
+    std::istringstream words(FileContents(files.Scratch("asked")));
+    for (std::string word; std::getline(words, word);) {
+        asked.push_back(word);
+    }
+    ASSERT_EQ(asked.size(), 10u) << FileContents(files.Scratch("asked"));
+    EXPECT_EQ(Strings(asked.begin(), asked.begin() + 7),
+              (Strings{"-q", "-f", "S16_LE", "-r", "48000", "-c", "1"}));
+    EXPECT_EQ(asked[7], "-d");
+    EXPECT_TRUE(asked[8] == "599" || asked[8] == "600") << asked[8];
+    const std::string folder = files.Scratch("home").string() + "/wx/recordings/";
+    EXPECT_TRUE(std::regex_match(asked[9], std::regex(folder + "NOAA_19-[0-9]{8}-[0-9]{6}\\.wav")))
+        << asked[9];
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    const std::string output =
+        FileContents(files.Scratch("home") / ".local" / "state" / "vantrel" / "hooks.log");
+    EXPECT_NE(output.find("<NOAA 19> recording " + asked[8] + " seconds to " + asked[9] + "\n"),
+              std::string::npos)
+        << output;
+}
+
+TEST(HookEnvironmentTest,
+     TheTuningReplacesInheritedValuesAndTheSecondsLeftAreWholeAndNeverBelowZero) {
+    SatelliteSettings settings;
+    settings.m_strFrequency = "137.1";
+    settings.m_strMode = "WFM";
+    settings.m_strFilter = "230";
+    settings.m_strVolume = "50";
+    settings.m_strSquelch = "30";
+    const SentTuning tuning{"NOAA 19", settings, PassSpan{1000, 1900}};
+    const char* const inherited[] = {"PATH=/bin", "VANTREL_SATELLITE=stale",
+                                     "VANTREL_SATELLITES=kept", nullptr};
+    const auto at = [](std::time_t seconds, std::chrono::milliseconds extra) {
+        return std::chrono::system_clock::from_time_t(seconds) + extra;
+    };
+    for (const auto& [now, left] :
+         std::vector<std::pair<std::chrono::system_clock::time_point, std::string>>{
+             {at(1000, 500ms), "899"},
+             {at(1899, 0ms), "1"},
+             {at(1899, 1ms), "0"},
+             {at(2000, 0ms), "0"}}) {
+        EXPECT_EQ(
+            HookEnvironment(tuning, now, inherited),
+            (Strings{"PATH=/bin", "VANTREL_SATELLITES=kept", "VANTREL_SATELLITE=NOAA 19",
+                     "VANTREL_FREQUENCY_MHZ=137.1", "VANTREL_MODE=WFM", "VANTREL_FILTER_KHZ=230",
+                     "VANTREL_VOLUME=50", "VANTREL_SQUELCH=30", "VANTREL_PASS_START=1000",
+                     "VANTREL_PASS_END=1900", "VANTREL_PASS_SECONDS=" + left}))
+            << left;
+    }
+    const std::vector<std::string> between =
+        HookEnvironment({"DEFAULT", settings, std::nullopt}, at(1000, 0ms), inherited);
+    EXPECT_EQ(Strings(between.end() - 3, between.end()),
+              (Strings{"VANTREL_PASS_START=", "VANTREL_PASS_END=", "VANTREL_PASS_SECONDS="}));
+}
+
+namespace {
+
+// Runs against pcr1000-sim with the hook told of each retune, the checks
+// every second and replies awaited for a shortened time.
+class TunedHookRunTest : public ::testing::Test, protected RunParts {
+protected:
+    TunedHookRunTest() {
+        station.WriteCatalogue(SimulatedStation::kCatalogue);
+        port.SetReplyTimeout(400ms);
+        scheduler.SetCheckSecondsForTesting(1);
+        tunings.next = &hook;
+    }
+    ~TunedHookRunTest() override { EndRun(); }
+
+    // What the recording hook wrote at each call, oldest first.
+    std::vector<Record> Records() const {
+        std::vector<Record> records(1);
+        std::istringstream lines(FileContents(files.Scratch("record")));
+        for (std::string line; std::getline(lines, line);) {
+            if (line == "end") {
+                records.emplace_back();
+            } else {
+                const std::size_t split = line.find_first_of(" =");
+                records.back()[line.substr(0, split)] = line.substr(split + 1);
+            }
+        }
+        records.pop_back();
+        return records;
+    }
+
+    ScopedTimeZone tz{"<+04>-4"};
+    SimulatedStation station;
+    HookFiles files{station.ConfigFolder()};
+    TunedHook hook{log, pump, HOOK_KEEPER_PATH};
+};
+
+Record Tuning(std::string satellite, std::vector<std::string> settings, std::string start = "",
+              std::string end = "") {
+    return {{"argument", satellite},
+            {"VANTREL_SATELLITE", satellite},
+            {"VANTREL_FREQUENCY_MHZ", settings[0]},
+            {"VANTREL_MODE", settings[1]},
+            {"VANTREL_FILTER_KHZ", settings[2]},
+            {"VANTREL_VOLUME", settings[3]},
+            {"VANTREL_SQUELCH", settings[4]},
+            {"VANTREL_PASS_START", start},
+            {"VANTREL_PASS_END", end}};
+}
+
+std::string LocalStamp(std::time_t at) {
+    std::tm local{};
+    localtime_r(&at, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    return stamp;
+}
+
+}  // namespace
+
+TEST_F(TunedHookRunTest, TheHookIsRunAfterEachRetuneWithThePassItIsFor) {
+    files.WriteHook(
+        Script("{ echo \"argument $1\"; echo \"now $(date +%s)\"\n"
+               "  env | grep '^VANTREL_' | sort; echo end; } >> \"" +
+               files.Scratch("record").string() + "\"\necho \"tuned to $1\""));
+    const std::time_t passStart = CurrentCalendarTime() + 4;
+    const std::time_t passEnd = passStart + 3;
+    station.WritePassList(SimulatedStation::PassLine(passStart, 3, "NOAA 19"));
+    StartRun({1, 1, ""});
+    ASSERT_TRUE(view.AwaitLines("Hook <tuned> ended with status <0>", 3, kPatience));
+    ASSERT_TRUE(QuitRun(10s));
+    EXPECT_FALSE(ZombieLeft());
+
+    std::vector<Record> records = Records();
+    ASSERT_EQ(records.size(), 3u);
+    std::vector<std::time_t> called;
+    std::string secondsLeft;
+    for (Record& record : records) {
+        called.push_back(std::stoll(record["now"]));
+        record.erase("now");
+    }
+    secondsLeft = records[1]["VANTREL_PASS_SECONDS"];
+    records[1].erase("VANTREL_PASS_SECONDS");
+    const std::vector<std::string> defaults{"137.5", "WFM", "230", "0", "100"};
+    Record between = Tuning("DEFAULT", defaults);
+    between["VANTREL_PASS_SECONDS"] = "";
+    EXPECT_EQ(records[0], between);
+    EXPECT_EQ(records[1], Tuning("NOAA 19", {"137.1", "WFM", "230", "50", "30"},
+                                 std::to_string(passStart), std::to_string(passEnd)));
+    EXPECT_EQ(records[2], between);
+    // Counted when the hook was started, at the pass's start or a check later.
+    EXPECT_LE(std::stoll(secondsLeft), passEnd - passStart);
+    EXPECT_GE(std::stoll(secondsLeft), passEnd - called[1] - 1);
+    EXPECT_GE(called[1], passStart);
+    EXPECT_GT(called[2], passEnd);
+
+    // Each hook starts once its retune's commands are out.
+    const Strings lines = view.Lines();
+    Strings startedFor;
+    for (std::size_t index = 1; index < lines.size(); ++index) {
+        if (lines[index].starts_with("Hook <tuned> started")) {
+            startedFor.push_back(lines[index]);
+            EXPECT_EQ(lines[index - 1], "Got Radio Command");
+        }
+    }
+    EXPECT_EQ(startedFor,
+              (Strings{"Hook <tuned> started for <DEFAULT>", "Hook <tuned> started for <NOAA 19>",
+                       "Hook <tuned> started for <DEFAULT>"}));
+    // Stamped in local time when the keeper took the line.
+    const std::string hooksLog = files.HooksLog();
+    const std::string tuned = " <NOAA 19> tuned to NOAA 19\n";
+    EXPECT_TRUE(hooksLog.find(LocalStamp(called[1]) + tuned) != std::string::npos ||
+                hooksLog.find(LocalStamp(called[1] + 1) + tuned) != std::string::npos)
+        << hooksLog;
+}
+
+TEST_F(TunedHookRunTest, AHookThatRunsOnHoldsUpNeitherTheChecksNorTheEndOfTheRun) {
+    const std::filesystem::path gate = files.MakeGate();
+    files.WriteHook(Script("read line < \"" + gate.string() + "\""));
+    station.WritePassList("");
+    StartRun({1, 1, ""});
+    ASSERT_TRUE(view.AwaitLines("Hook <tuned> started for <DEFAULT>", 1, kPatience));
+    const std::size_t checks = view.Count("SatTimer Gone off");
+    EXPECT_TRUE(view.AwaitLines("SatTimer Gone off", checks + 2, kPatience));
+    ASSERT_TRUE(QuitRun(10s));
+    EXPECT_EQ(view.Count("Hook <tuned> ended"), 0u);
+
+    // Its end is noticed wherever the input is pumped next.
+    HookFiles::OpenGate(gate);
+    ASSERT_TRUE(PumpUntilLogged(pump, view, "Hook <tuned> ended"));
+    EXPECT_EQ(view.Lines().back(), "Hook <tuned> ended with status <0>");
+    EXPECT_FALSE(ZombieLeft());
+}
