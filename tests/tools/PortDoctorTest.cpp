@@ -121,13 +121,19 @@ TEST_F(PortDoctorTest, AUserOutsideTheDevicesGroupIsToldToJoinIt) {
     }
     const FakeReceiverLine line(config);
     ASSERT_EQ(::chown(line.Path().c_str(), 0, dialout->gr_gid), 0);
-    // The user must reach the link and the programs, wherever the build is.
-    fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_read |
-                                    fs::perms::group_exec | fs::perms::others_read |
-                                    fs::perms::others_exec);
+    // The user must reach the link and the programs, wherever the build is
+    // and whatever the umask.
+    constexpr fs::perms kReachable = fs::perms::owner_all | fs::perms::group_read |
+                                     fs::perms::group_exec | fs::perms::others_read |
+                                     fs::perms::others_exec;
+    for (fs::path folder = Links(); folder != dir.Path().parent_path();
+         folder = folder.parent_path()) {
+        fs::permissions(folder, kReachable);
+    }
     const auto copy = [this](const fs::path& program) {
         const fs::path copied = dir.Path() / program.filename();
         fs::copy_file(program, copied);
+        fs::permissions(copied, kReachable);
         return copied.string();
     };
     const std::string check = copy(VANTREL_CHECK_PATH);
