@@ -1,10 +1,11 @@
 # Set-up and everyday commands; CMake does the building.
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev libgmock-dev \
-            libbenchmark-dev clang-format
+            libbenchmark-dev clang-format \
+            help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream util-linux
 PRESETS := dev asan core
 
-.PHONY: all deps build run test bench format clean
+.PHONY: all deps build run test bench package screenshot format clean
 
 all: build
 
@@ -43,6 +44,15 @@ bench: build
 	    case $$b in *bench_startup) xvfb-run -a $$b ;; *) $$b ;; esac; \
 	done
 	bench/idle-run.sh build/dev 60
+
+# The Debian package, from the dev build: build/dev/vantrel_<version>_<arch>.deb.
+package: build
+	cmake --build --preset dev --target package
+
+# docs/vantrel.png: the window during a demo run, under Xvfb.
+screenshot: build
+	@$(MAKE) --no-print-directory deps PACKAGES="xvfb xauth xdotool imagemagick"
+	tools/screenshot/take-screenshot.sh build/dev docs/vantrel.png
 
 format:
 	git ls-files --cached --others --exclude-standard '*.cpp' '*.h' | xargs -r clang-format -i

@@ -2,6 +2,69 @@
 
 #include <QCommandLineParser>
 #include <ostream>
+#include <string>
+
+namespace {
+
+constexpr std::string_view kVantrelForms = "[options]\n";
+
+constexpr std::string_view kVantrelSections =
+    "Exit status:\n"
+    "  0  the window was closed, or a headless run was stopped by SIGINT or SIGTERM\n"
+    "  1  a headless run failed: the serial port would not open, or the run ended\n"
+    "     by itself (the receiver stopped answering, the pass list was unusable)\n"
+    "  2  the command line was not understood\n";
+
+// "Usage:" and "or:" lines, one for each of the program's forms.
+std::string UsageLines(const ProgramHelp& help) {
+    std::string lines;
+    std::string_view forms = help.forms;
+    for (std::string_view lead = "Usage: "; !forms.empty(); lead = "  or:  ") {
+        const std::size_t end = forms.find('\n');
+        lines.append(lead).append(help.name).append(" ").append(forms.substr(0, end)) += '\n';
+        forms.remove_prefix(end == std::string_view::npos ? forms.size() : end + 1);
+    }
+    return lines;
+}
+
+std::string HelpText(const QCommandLineParser& parser, const ProgramHelp& help) {
+    // Qt's own usage line names the program by the path it was started
+    // from, and knows only one form.
+    const std::string generated = parser.helpText().toStdString();
+    const std::size_t afterUsage = generated.find('\n') + 1;
+    return UsageLines(help) + generated.substr(afterUsage) + "\n" + std::string(help.sections);
+}
+
+}  // namespace
+
+std::optional<int> ReadCommandLine(QCommandLineParser& parser, const QStringList& arguments,
+                                   const ProgramHelp& help, std::ostream& out, std::ostream& err) {
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this help and exit."));
+    const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                           QStringLiteral("Show the version and exit."));
+    parser.addOption(helpOption);
+    parser.addOption(versionOption);
+
+    if (!parser.parse(arguments)) {
+        return ReportUsageError(help.name, parser.errorText().toStdString(), err);
+    }
+    if (parser.isSet(helpOption)) {
+        out << HelpText(parser, help) << std::flush;
+        return kExitSuccess;
+    }
+    if (parser.isSet(versionOption)) {
+        out << help.name << ' ' << VANTREL_VERSION << std::endl;
+        return kExitSuccess;
+    }
+    return std::nullopt;
+}
+
+int ReportUsageError(std::string_view program, std::string_view problem, std::ostream& err) {
+    err << program << ": " << problem << "\nTry '" << program << " --help' for more information."
+        << std::endl;
+    return kExitUsage;
+}
 
 std::optional<VantrelOptions> ParseVantrelCommandLine(const QStringList& arguments,
                                                       std::ostream& out, std::ostream& err,
@@ -9,31 +72,22 @@ std::optional<VantrelOptions> ParseVantrelCommandLine(const QStringList& argumen
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Retunes an Icom PCR-1000 receiver to weather satellites as they pass."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption headless(
         QStringLiteral("headless"),
         QStringLiteral("Run without a window: start at once, write the log to standard output, "
                        "and stop on SIGINT or SIGTERM."));
     parser.addOption(headless);
 
-    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
-        const QString problem = parser.errorText().isEmpty()
-                                    ? QStringLiteral("unexpected argument '%1'")
-                                          .arg(parser.positionalArguments().constFirst())
-                                    : parser.errorText();
-        err << "vantrel: " << problem.toStdString() << "\nTry 'vantrel --help'." << std::endl;
-        exitStatus = kExitUsage;
+    const ProgramHelp help{"vantrel", kVantrelForms, kVantrelSections};
+    if (const std::optional<int> status = ReadCommandLine(parser, arguments, help, out, err)) {
+        exitStatus = *status;
         return std::nullopt;
     }
-    if (parser.isSet(help)) {
-        out << parser.helpText().toStdString() << std::flush;
-        exitStatus = kExitSuccess;
-        return std::nullopt;
-    }
-    if (parser.isSet(version)) {
-        out << "vantrel " << VANTREL_VERSION << std::endl;
-        exitStatus = kExitSuccess;
+    if (!parser.positionalArguments().isEmpty()) {
+        exitStatus = ReportUsageError(
+            help.name,
+            "unexpected argument '" + parser.positionalArguments().constFirst().toStdString() + "'",
+            err);
         return std::nullopt;
     }
     return VantrelOptions{parser.isSet(headless)};

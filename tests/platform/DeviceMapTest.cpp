@@ -26,6 +26,7 @@ TEST(DeviceMap, UsesTheLinkUnderTheConfigFolderWhenItsEntryExists) {
         EXPECT_EQ(ComPortDevicePath(2), (xdgFolder / "com2").string());
         EXPECT_EQ(ComPortDevicePath(3), (xdgFolder / "com3").string());
         EXPECT_EQ(ComPortDevicePath(4), "/dev/ttyS3");
+        EXPECT_EQ(ComPortLinkPath(4), xdgFolder / "com4");
     }
     // Without a usable config variable the home folder's is used.
     for (const std::optional<std::string>& xdg : {std::optional<std::string>(), {"relative"}}) {
@@ -35,6 +36,7 @@ TEST(DeviceMap, UsesTheLinkUnderTheConfigFolderWhenItsEntryExists) {
     const ScopedEnvironmentVariable noHome("HOME", std::nullopt);
     const ScopedEnvironmentVariable noXdg("XDG_CONFIG_HOME", std::nullopt);
     EXPECT_EQ(ComPortDevicePath(2), "/dev/ttyS1");
+    EXPECT_TRUE(ComPortLinkPath(2).empty());
 }
 
 TEST(ErrorText, GivesTheTextsOfItsOwnCodesOrNothing) {

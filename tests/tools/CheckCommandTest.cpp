@@ -1,25 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
-#include "tools/vantrel-check/CheckCommand.h"
+#include "tests/tools/CheckRun.h"
 
 namespace {
-
-// Exit status, standard output and standard error.
-using CheckRun = std::tuple<int, std::string, std::string>;
-
-CheckRun Check(std::vector<std::string_view> args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunCheck(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 class CheckCommandTest : public ::testing::Test {
 protected:
@@ -41,7 +31,7 @@ constexpr std::string_view kPassRows =
 
 TEST_F(CheckCommandTest, SatellitePrintsLogOldestFirstThenCommandsAndFailsWhenNotLoaded) {
     EXPECT_EQ(Check({"satellite", "NOAA 15"}),
-              (CheckRun{1, "", "Could not Open file Vantrel.ini\n"}));
+              (CheckRun{1, "", "vantrel-check: Could not Open file Vantrel.ini\n"}));
     dir.Write("Vantrel.ini", "# weather satellites\r\nNOAA 15,137.5,WFM,230,50,30,DSPMAYBE,1\r\n");
     const std::string out =
         "Found Sat <NOAA 15>\nDSP Command Unknown <DSPMAYBE>\nWriting Radio Commands\n"
@@ -52,13 +42,28 @@ TEST_F(CheckCommandTest, SatellitePrintsLogOldestFirstThenCommandsAndFailsWhenNo
               (CheckRun{1, "Found Sat <DEFAULT>\nBad BandW Parameter <231>\n", ""}));
 }
 
-TEST_F(CheckCommandTest, UsageErrors) {
-    for (const auto& args : std::vector<std::vector<std::string_view>>{
-             {}, {"satellite"}, {"satellite", "A", "B"}, {"satelite", "A"}, {"passes", "A", "B"}}) {
-        EXPECT_EQ(Check(args), (CheckRun{2, "",
-                                         "usage: vantrel-check satellite NAME\n"
-                                         "       vantrel-check passes [FOLDER]\n"}));
+TEST_F(CheckCommandTest, UsageErrorsNameTheProgramAndWhereHelpIs) {
+    for (const auto& [args, problem] :
+         std::vector<std::pair<std::vector<std::string_view>, std::string>>{
+             {{}, "no command given"},
+             {{"satellite"}, "satellite takes one NAME"},
+             {{"satellite", "A", "B"}, "satellite takes one NAME"},
+             {{"satelite", "A"}, "unknown command 'satelite'"},
+             {{"passes", "A", "B"}, "passes takes at most one FOLDER"},
+             {{"port", "0"}, "port takes one N from 1 to 4"},
+             {{"port", "5"}, "port takes one N from 1 to 4"},
+             {{"port", "1x"}, "port takes one N from 1 to 4"},
+             {{"port", "1", "2"}, "port takes one N from 1 to 4"},
+             {{"--verbose", "port"}, "Unknown option 'verbose'."}}) {
+        EXPECT_EQ(Check(args),
+                  (CheckRun{2, "",
+                            "vantrel-check: " + problem +
+                                "\nTry 'vantrel-check --help' for more information.\n"}))
+            << problem;
     }
+    // A word after "--" is the command's, even when it looks like an option.
+    dir.Write("-Wx/PassList.txt", kPassList);
+    EXPECT_EQ(Check({"passes", "--", "-Wx"}), (CheckRun{0, std::string(kPassRows), ""}));
 }
 
 TEST_F(CheckCommandTest, PassesFromAFolderOrWhereTheSettingsSayUpToABadStamp) {
@@ -77,7 +82,8 @@ TEST_F(CheckCommandTest, PassesFromAFolderOrWhereTheSettingsSayUpToABadStamp) {
     dir.Write("PassList.txt", std::string(kPassList) + "\r\n20020519160000 a b 600 NOAA 17\r\n");
     EXPECT_EQ(Check({"passes", "."}),
               (CheckRun{1, std::string(kPassRows),
-                        "Date Time String is too small - please upgrade the verion of WxTrack\n"}));
+                        "vantrel-check: Date Time String is too small - please upgrade the "
+                        "verion of WxTrack\n"}));
     EXPECT_EQ(Check({"passes", "missing"}),
-              (CheckRun{1, "", "Can Not Open WxTrack Passlist.txt File\n"}));
+              (CheckRun{1, "", "vantrel-check: Can Not Open WxTrack Passlist.txt File\n"}));
 }

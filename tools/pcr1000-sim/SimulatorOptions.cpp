@@ -27,8 +27,10 @@ std::optional<SimulatorOptions> ParseSimulatorOptions(std::span<const std::strin
             options.transcriptPath = std::string(value);
         } else if (option == "--silent") {
             options.silent = true;
-        } else if (option == "--help") {
+        } else if (option == "--help" || option == "-h") {
             options.helpWanted = true;
+        } else if (option == "--version" || option == "-v") {
+            options.versionWanted = true;
         } else if (option == "--power") {
             if (value != "on" && value != "off") {
                 error = "--power takes on or off, not " + std::string(value);

@@ -13,11 +13,32 @@ struct SimulatorOptions {
     std::chrono::milliseconds replyDelay{0};
     bool poweredOn = false;
     bool helpWanted = false;
+    bool versionWanted = false;
 };
 
-inline constexpr std::string_view kSimulatorUsage =
-    "usage: pcr1000-sim [--link PATH] [--transcript FILE] [--silent] [--reply-delay MS] "
-    "[--power on|off]\n";
+// What --help prints, laid out as Vantrel's other programs lay theirs out.
+inline constexpr std::string_view kSimulatorHelp =
+    "Usage: pcr1000-sim [options]\n"
+    "Plays an Icom PCR-1000 receiver on a new pseudo-terminal, for Vantrel and its\n"
+    "tests. Prints the terminal's path first, then each change of the receiver's\n"
+    "settings, until SIGINT or SIGTERM.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help           Show this help and exit.\n"
+    "  -v, --version        Show the version and exit.\n"
+    "  --link PATH          Make PATH a link to the terminal while it runs, e.g.\n"
+    "                       ~/.config/vantrel/dosdevices/com1.\n"
+    "  --transcript FILE    Append each command received to FILE, after the\n"
+    "                       seconds since the start.\n"
+    "  --silent             Never answer.\n"
+    "  --reply-delay MS     Answer MS milliseconds late (0 to 3600000).\n"
+    "  --power on|off       Start switched on or off (off by default).\n"
+    "\n"
+    "Exit status:\n"
+    "  0  stopped by SIGINT or SIGTERM\n"
+    "  1  the terminal, the link or the transcript could not be set up, or the\n"
+    "     terminal broke\n"
+    "  2  the command line was not understood\n";
 
 // The options of the command line (without the program name); nullopt with
 // `error` set when it cannot be understood.

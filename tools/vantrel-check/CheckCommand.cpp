@@ -1,27 +1,52 @@
 #include "tools/vantrel-check/CheckCommand.h"
 
+#include <QCommandLineParser>
+#include <charconv>
 #include <optional>
 #include <ostream>
 #include <ranges>
 #include <string>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "app/settings/SettingsStore.h"
 #include "planning/PassListReader.h"
 #include "radio/SatelliteCatalogue.h"
+#include "serial/serialport.h"
 #include "services/ActivityLog.h"
 #include "services/LogView.h"
 #include "services/MessageBoxPresenter.h"
 #include "services/StreamFrontEnd.h"
+#include "tools/vantrel-check/PortDoctor.h"
 
 namespace {
 
-constexpr int kUsable = 0;
-constexpr int kNotUsable = 1;
-constexpr int kUsageError = 2;
+constexpr std::string_view kProgram = "vantrel-check";
+constexpr std::string_view kMessagePrefix = "vantrel-check: ";
 
-constexpr std::string_view kUsage =
-    "usage: vantrel-check satellite NAME\n"
-    "       vantrel-check passes [FOLDER]\n";
+constexpr std::string_view kForms =
+    "[options] satellite NAME\n"
+    "[options] passes [FOLDER]\n"
+    "[options] port [N]\n";
+
+constexpr std::string_view kSections =
+    "Commands:\n"
+    "  satellite NAME   Print what Vantrel logs while it loads satellite NAME from\n"
+    "                   Vantrel.ini in the working directory, oldest line first,\n"
+    "                   then each command it would send the receiver.\n"
+    "  passes [FOLDER]  Print the pass table Vantrel fills from PassList.txt in\n"
+    "                   FOLDER or, without one, where the saved settings say: one\n"
+    "                   row per line, start and end in local time, length and name.\n"
+    "  port [N]         Tell whether Vantrel could open COM port N (1 to 4; without\n"
+    "                   N, the saved one) now: the device it leads to, whether that\n"
+    "                   exists, may be opened by you, is a terminal and is free.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  what was checked is usable\n"
+    "  1  it is not; standard error says why\n"
+    "  2  the command line was not understood\n";
+
+constexpr int kHighestMenuPort = 4;
 
 // There is no run to end: the reading stops at the bad line, and the check
 // with it.
@@ -51,7 +76,7 @@ std::string VisibleControls(std::string_view text) {
 int CheckSatellite(const std::string& name, std::ostream& out, std::ostream& err) {
     LogLines lines;
     ActivityLog log(lines);
-    StreamMessageBoxes messages(err, "");
+    StreamMessageBoxes messages(err, std::string(kMessagePrefix));
     SatelliteCatalogue catalogue(log, messages);
 
     const bool loaded = catalogue.LoadSatellite(name);
@@ -62,7 +87,7 @@ int CheckSatellite(const std::string& name, std::ostream& out, std::ostream& err
          ++slot) {
         out << VisibleControls(catalogue.Queue()[slot]) << '\n';
     }
-    return loaded ? kUsable : kNotUsable;
+    return loaded ? kExitSuccess : kExitFailure;
 }
 
 // Reads the pass list as a run does and prints the table, one row per line.
@@ -72,7 +97,7 @@ int CheckPasses(const std::optional<std::string_view>& folder, std::ostream& out
                 std::ostream& err) {
     LogLines lines;
     ActivityLog log(lines);
-    StreamMessageBoxes messages(err, "");
+    StreamMessageBoxes messages(err, std::string(kMessagePrefix));
     NoRunToQuit quit;
     PassRows table;
     PassListReader reader(table, log, messages, quit);
@@ -91,18 +116,78 @@ int CheckPasses(const std::optional<std::string_view>& folder, std::ostream& out
         }
         out << '\n';
     }
-    return read ? kUsable : kNotUsable;
+    return read ? kExitSuccess : kExitFailure;
+}
+
+// Without a port number the saved one, as a run takes it.
+int CheckSavedPort(std::ostream& out, std::ostream& err) {
+    LogLines lines;
+    ActivityLog log(lines);
+    SettingsStore settings(log);
+    settings.ReadSettings();
+    const std::int32_t port = settings.GetComPort();
+    if (!CSerialPort::IsPortNumber(port)) {
+        err << kMessagePrefix << "the settings name COM" << port
+            << ", which is no port: choose one in Settings > Com Port and save it" << std::endl;
+        return kExitFailure;
+    }
+    return CheckPort(port, out, err);
+}
+
+std::optional<int> MenuPort(const std::string& word) {
+    int port = 0;
+    const char* const end = word.data() + word.size();
+    if (std::from_chars(word.data(), end, port).ptr != end || port < 1 || port > kHighestMenuPort) {
+        return std::nullopt;
+    }
+    return port;
+}
+
+int RunCommand(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+    if (words.empty()) {
+        return ReportUsageError(kProgram, "no command given", err);
+    }
+    const std::string& command = words.front();
+    const std::size_t extra = words.size() - 1;
+    if (command == "satellite") {
+        return extra == 1 ? CheckSatellite(words[1], out, err)
+                          : ReportUsageError(kProgram, "satellite takes one NAME", err);
+    }
+    if (command == "passes") {
+        if (extra > 1) {
+            return ReportUsageError(kProgram, "passes takes at most one FOLDER", err);
+        }
+        return CheckPasses(extra == 1 ? std::optional<std::string_view>(words[1]) : std::nullopt,
+                           out, err);
+    }
+    if (command == "port") {
+        if (extra == 0) {
+            return CheckSavedPort(out, err);
+        }
+        const std::optional<int> port = extra == 1 ? MenuPort(words[1]) : std::nullopt;
+        return port ? CheckPort(*port, out, err)
+                    : ReportUsageError(kProgram, "port takes one N from 1 to 4", err);
+    }
+    return ReportUsageError(kProgram, "unknown command '" + command + "'", err);
 }
 
 }  // namespace
 
 int RunCheck(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
-    if (args.size() == 2 && args[0] == "satellite") {
-        return CheckSatellite(std::string(args[1]), out, err);
+    QStringList arguments{QString::fromUtf8(kProgram.data(), kProgram.size())};
+    for (const std::string_view arg : args) {
+        arguments.append(QString::fromLocal8Bit(arg.data(), static_cast<qsizetype>(arg.size())));
     }
-    if (!args.empty() && args.size() <= 2 && args[0] == "passes") {
-        return CheckPasses(args.size() == 2 ? std::optional(args[1]) : std::nullopt, out, err);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Checks Vantrel's files and serial port before a pass, with Vantrel's own code."));
+    const ProgramHelp help{kProgram, kForms, kSections};
+    if (const std::optional<int> status = ReadCommandLine(parser, arguments, help, out, err)) {
+        return *status;
     }
-    err << kUsage;
-    return kUsageError;
+    std::vector<std::string> words;
+    for (const QString& word : parser.positionalArguments()) {
+        words.push_back(word.toLocal8Bit().toStdString());
+    }
+    return RunCommand(words, out, err);
 }

@@ -4,12 +4,14 @@
 #include <span>
 #include <string_view>
 
-// vantrel-check: tells a user, before a pass, whether the files are right,
-// reading them with the program's own code.
+// vantrel-check: tells a user, before a pass, whether the files and the
+// serial port are right, checking them with the program's own code.
 //
 //   vantrel-check satellite NAME
 //   vantrel-check passes [FOLDER]
+//   vantrel-check port [N]
 //
-// `args` are the words after the program name. Returns the exit status:
-// 0 when everything checked is usable, 1 when not, 2 on a usage error.
+// `args` are the words after the program name; --help and --version are
+// understood too. Returns the exit status: 0 when everything checked is
+// usable, 1 when not, 2 on a usage error.
 int RunCheck(std::span<const std::string_view> args, std::ostream& out, std::ostream& err);
