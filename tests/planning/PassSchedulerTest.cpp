@@ -105,7 +105,7 @@ TEST_F(PassSchedulerTest, ARunTunesDefaultThenThePassAtItsStartThenDefaultAndSwi
     EXPECT_EQ(
         Strings(lines.begin() + asked + 1, lines.begin() + asked + 4),
         (Strings{"SatTimer Gone off", "Write Timer Gone off", "Tune Radio to Sat <NOAA 19>"}));
-    EXPECT_TRUE(WasLogged("Length of Pass set to <2> Seconds"));
+    EXPECT_TRUE(WasLogged("Length of Pass set to <4> Seconds"));
     EXPECT_TRUE(WasLogged("Asking Sat To Tune to <DEFAULT> Sat"));
     const auto stillCurrent =
         std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
@@ -114,6 +114,37 @@ TEST_F(PassSchedulerTest, ARunTunesDefaultThenThePassAtItsStartThenDefaultAndSwi
                    std::string::npos;
         });
     EXPECT_GE(stillCurrent, 1);
+}
+
+TEST_F(PassSchedulerTest, AtThresholdOneARunShowsOnlyItsTunings) {
+    log.SetReportLevelThreshold(ReportTuningOnly);
+    station.WritePassList(SimulatedStation::PassLine(CurrentCalendarTime() + 4, 4, "NOAA 19"));
+    StartRun();
+    ASSERT_TRUE(station.AwaitCommands(12, kPatience));
+    QuitRun();
+
+    // The length line follows whenever the satellite tuned before was not
+    // DEFAULT, the run's first tuning included.
+    const auto tuning = [](std::string satellite, std::string frequency, std::string volume,
+                           std::string squelch) {
+        return Strings{"Writing Radio Commands",
+                       "Tune Radio to Sat <" + satellite + ">",
+                       "      Freq    <" + frequency + "> Mhz",
+                       "      Mode    <WFM>",
+                       "      Filter  <230> Khz",
+                       "      Vol     <" + volume + ">%",
+                       "      Squelch <" + squelch + ">%",
+                       "Tell Radio to Tune etc."};
+    };
+    const Strings idle = tuning("DEFAULT", "137.5", "0", "100");
+    const std::string length = "Length of Pass set to <4> Seconds";
+    Strings expected = idle;
+    expected.push_back(length);
+    const Strings pass = tuning("NOAA 19", "137.1", "50", "30");
+    expected.insert(expected.end(), pass.begin(), pass.end());
+    expected.insert(expected.end(), idle.begin(), idle.end());
+    expected.push_back(length);
+    EXPECT_EQ(Logged(), expected);
 }
 
 TEST_F(PassSchedulerTest, AQuitAskedForBeforeTheWaitEndsTheRunAtItsFirstLook) {

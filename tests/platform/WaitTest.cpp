@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -44,6 +47,37 @@ TEST(Wait, RejectsListsItCannotWaitOn) {
     EXPECT_EQ(WaitForMultipleObjects(tooMany, 0), WAIT_FAILED);
     const std::vector<Waitable*> most(MAXIMUM_WAIT_OBJECTS, &event);
     EXPECT_EQ(WaitForMultipleObjects(most, 0), WAIT_OBJECT_0);
+}
+
+TEST(Wait, ASignalWhoseHandlerDoesNotRestartCallsNeitherEndsNorFailsTheWait) {
+    struct sigaction interrupting {};
+    interrupting.sa_handler = [](int) {};  // no SA_RESTART: poll() returns EINTR
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &interrupting, &previous), 0);
+    const pthread_t waiter = ::pthread_self();
+    const auto interrupt = [waiter] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        ::pthread_kill(waiter, SIGUSR1);
+    };
+
+    Event never(EventReset::Manual, false);
+    std::thread signaller(interrupt);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(WaitForSingleObject(never, 300), WAIT_TIMEOUT);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    signaller.join();
+
+    Event later(EventReset::Auto, false);
+    Waitable* const set[] = {&never, &later};
+    std::thread interrupter(interrupt);
+    std::thread setter([&later] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        later.Set();
+    });
+    EXPECT_EQ(WaitForMultipleObjects(set, 10000), WAIT_OBJECT_0 + 1);
+    interrupter.join();
+    setter.join();
+    ::sigaction(SIGUSR1, &previous, nullptr);
 }
 
 TEST(AlertableWait, RoutinesRunOnlyInAlertableWaitsOfTheirThreadBeforeSignalledObjects) {

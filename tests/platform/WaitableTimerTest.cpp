@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <unistd.h>
+
+#include <ctime>
 
 #include "platform/kernel/FileTime.h"
 #include "platform/kernel/Wait.h"
@@ -28,13 +31,34 @@ TEST(FileTime, ConvertsToTheCalendarClock) {
     EXPECT_EQ(early.tv_nsec, 1);
 }
 
+TEST(FileTime, TheCurrentTimeKeepsItsSubSecondPart) {
+    const auto ticks = [](const timespec& t) {
+        return kFileTimeUnixEpoch + static_cast<std::int64_t>(t.tv_sec) * kFileTimeTicksPerSecond +
+               static_cast<std::int64_t>(t.tv_nsec) / 100;
+    };
+    for (int sample = 0; sample < 5; ++sample) {
+        timespec before{};
+        timespec after{};
+        ::clock_gettime(CLOCK_REALTIME, &before);
+        const std::int64_t now = CurrentFileTime();
+        ::clock_gettime(CLOCK_REALTIME, &after);
+        EXPECT_GE(now, ticks(before));
+        EXPECT_LE(now, ticks(after));
+        ::usleep(123457);
+    }
+}
+
 TEST(WaitableTimer, FiresAtItsDueTimeAndTheWaitClearsIt) {
     WaitableTimer timer;
     EXPECT_EQ(WaitForSingleObject(timer, 0), WAIT_TIMEOUT);
     ASSERT_TRUE(timer.Set(CurrentFileTime() + 3600 * kFileTimeTicksPerSecond));
     EXPECT_EQ(WaitForSingleObject(timer, 20), WAIT_TIMEOUT);
-    ASSERT_TRUE(timer.Set(CurrentFileTime() + kFileTimeTicksPerSecond / 50));
+    // Due within the next second: a clock or timer that drops the sub-second
+    // part fires early.
+    const std::int64_t due = CurrentFileTime() + kFileTimeTicksPerSecond * 3 / 10;
+    ASSERT_TRUE(timer.Set(due));
     EXPECT_EQ(WaitForSingleObject(timer, 10000), WAIT_OBJECT_0);
+    EXPECT_GE(CurrentFileTime(), due);
     EXPECT_EQ(WaitForSingleObject(timer, 0), WAIT_TIMEOUT);
 
     ASSERT_TRUE(timer.Set(CurrentFileTime() - kFileTimeTicksPerSecond));

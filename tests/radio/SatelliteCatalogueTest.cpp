@@ -73,6 +73,40 @@ TEST_F(SatelliteCatalogueTest, ValidLinesQueueTheirCommands) {
     EXPECT_EQ(catalogue.Settings().m_strDspLevel, "16") << "a CR LF ends the line, not the field";
 }
 
+TEST_F(SatelliteCatalogueTest, EveryModeAndFilterKeywordTunesItsOwnCode) {
+    for (const auto& [mode, code] :
+         std::vector<std::pair<std::string, std::string>>{{"LSB", "00"},
+                                                          {"USB", "01"},
+                                                          {"AM", "02"},
+                                                          {"CW", "03"},
+                                                          {"FM", "05"},
+                                                          {"WFM", "06"},
+                                                          {"WBFM", "06"}}) {
+        ASSERT_TRUE(Load("S,137.5," + mode + ",6,0,0\n", "S")) << mode;
+        EXPECT_EQ(catalogue.Queue()[0], "K00137500000 " + code + "0100\r\n") << mode;
+    }
+    for (const auto& [filter, code] : std::vector<std::pair<std::string, std::string>>{
+             {"3", "00"}, {"2.8", "00"}, {"6", "01"}, {"15", "02"}, {"50", "03"}, {"230", "04"}}) {
+        ASSERT_TRUE(Load("S,137.5,AM," + filter + ",0,0\n", "S")) << filter;
+        EXPECT_EQ(catalogue.Queue()[0], "K00137500000 02" + code + "00\r\n") << filter;
+    }
+}
+
+TEST_F(SatelliteCatalogueTest, DspLevelsScaleBy16AndTruncate) {
+    // 97 % is 15.52 and 4 % is 0.64: truncated, not rounded.
+    for (const auto& [level, command] : std::vector<std::pair<std::string, std::string>>{
+             {"100", "J8210\r\n"}, {"97", "J820f\r\n"}, {"4", "J8200\r\n"}, {"7", "J8201\r\n"}}) {
+        ASSERT_TRUE(Load("S,137.5,WFM,230,50,30,DSPON," + level + "\n", "S")) << level;
+        EXPECT_EQ(catalogue.Queue()[5], command) << level;
+    }
+}
+
+TEST_F(SatelliteCatalogueTest, AtThresholdOneOnlyTheWritingLineShows) {
+    log.SetReportLevelThreshold(ReportTuningOnly);
+    ASSERT_TRUE(Load("S,1,XX,6,0,0,DSPX,1\nS,137.5,AM,6,0,0\n", "S"));
+    EXPECT_EQ(Logged(), Strings{"Writing Radio Commands"});
+}
+
 TEST_F(SatelliteCatalogueTest, CommentsCaseAndFirstMatchingLine) {
     const std::string_view file =
         "# NOAA 15,100,FM,15,10,10\n"
