@@ -120,6 +120,8 @@ TEST(DdeStrings, CompareWithoutCaseAndTakeUnknownHandlesForEmpty) {
              {abd, abc, 1},
              {b, a, 1},
              {a, b, -1},
+             {partner.Hsz("z"), a, 1},  // -1 and 1 however far apart the letters are
+             {a, partner.Hsz("Z"), -1},
              {ab, abc, -1},  // a prefix comes first
              {abc, ab, 1},
              {unknown, nullptr, 0},
