@@ -431,10 +431,20 @@ TEST_F(DdeConversation, NoCallbackIsEnteredWhileItRuns) {
 }
 
 TEST_F(DdeConversation, EndingIsToldToThePartnerOnlyAndEndsTheLinks) {
-    const HCONV conv = client.Connect("Svc", "Topic");
+    // The conversation and its link hold their names while they last.
+    const HSZ topic = client.Hsz("Passing");
+    const HSZ linked = client.Hsz("Linked");
+    const HCONV conv = DdeConnect(client.Id(), client.Hsz("Svc"), topic, nullptr);
     const HCONV serverEnd = ServerEnd();
-    ASSERT_TRUE(client.Send(conv, XTYP_ADVSTART, "Item"));
+    ASSERT_TRUE(
+        DdeClientTransaction(nullptr, 0, conv, linked, CF_TEXT, XTYP_ADVSTART, 5000, nullptr));
+    ASSERT_TRUE(DdeFreeStringHandle(client.Id(), topic));
+    ASSERT_TRUE(DdeFreeStringHandle(client.Id(), linked));
+    EXPECT_EQ(client.Text(topic), "Passing");
+    EXPECT_EQ(client.Text(linked), "Linked");
     EXPECT_TRUE(DdeDisconnect(conv));
+    EXPECT_EQ(client.Text(client.Hsz("PASSING")), "PASSING");
+    EXPECT_EQ(client.Text(client.Hsz("LINKED")), "LINKED");
     const auto notices = server.CallsOf(XTYP_DISCONNECT);
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].conv, serverEnd);
@@ -443,7 +453,7 @@ TEST_F(DdeConversation, EndingIsToldToThePartnerOnlyAndEndsTheLinks) {
     EXPECT_EQ(notices[0].fmt, 0u);
     EXPECT_TRUE(client.CallsOf(XTYP_DISCONNECT).empty());
     server.calls.clear();
-    EXPECT_TRUE(DdePostAdvise(server.Id(), server.Hsz("Topic"), server.Hsz("Item")));
+    EXPECT_TRUE(DdePostAdvise(server.Id(), server.Hsz("Passing"), server.Hsz("Linked")));
     EXPECT_TRUE(server.calls.empty());
 
     // The server's instance ending tells its clients, and no callback

@@ -47,7 +47,8 @@ TEST(DdeInstances, GetFreshIdsAndKeepTheirOwnLastErrorUntilItIsRead) {
 }
 
 TEST(DdeStrings, AreSharedCaseInsensitiveAndCountedPerInstance) {
-    const DdePartner first, second;
+    DdePartner first;
+    const DdePartner second;
     const HSZ foo = first.Hsz("Foo");
     ASSERT_TRUE(foo);
     EXPECT_EQ(second.Hsz("FOO"), foo);
@@ -68,6 +69,11 @@ TEST(DdeStrings, AreSharedCaseInsensitiveAndCountedPerInstance) {
     EXPECT_EQ(first.Text(twice), "Twice");
     EXPECT_TRUE(DdeFreeStringHandle(first.Id(), twice));
     EXPECT_EQ(first.Text(twice), "");
+
+    // An instance's handles go with it.
+    first.Hsz("Held");
+    first.Uninitialize();
+    EXPECT_EQ(second.Text(second.Hsz("HELD")), "HELD");
 }
 
 TEST(DdeStrings, BadNamesAreRefusedWithAnErrorAndATraceLine) {
