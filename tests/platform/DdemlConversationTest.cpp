@@ -28,6 +28,11 @@ protected:
         server.Register("Svc");
         server.answer = Accept;
     }
+    // The answers may refer to a test's locals; the partners' ending still calls them.
+    ~DdeConversation() override {
+        server.answer = nullptr;
+        client.answer = nullptr;
+    }
 
     // The handle of the server end of the conversation opened last.
     HCONV ServerEnd() const { return server.CallsOf(XTYP_CONNECT_CONFIRM).back().conv; }
