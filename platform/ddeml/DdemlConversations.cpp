@@ -100,7 +100,7 @@ std::vector<HSZPAIR> TakePairs(Library& library, HDDEDATA answer) {
             if (IsLiveName(library, pair.hszSvc) && IsLiveName(library, pair.hszTopic)) {
                 pairs.push_back(pair);
             } else {
-                Trace("DdeConnect: a wild connect answer names an unknown string; pair left out\n");
+                Trace("DdeConnect refused a wild connect pair: it names an unknown string\n");
             }
         }
     }

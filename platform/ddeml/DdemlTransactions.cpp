@@ -47,7 +47,7 @@ Outcome Request(Library& library, const Target& to, DWORD client, HSZ item, UINT
     const ddeml::DataStore::Block* const block = answer ? library.Data().Find(*answer) : nullptr;
     if (block == nullptr) {
         if (answer && *answer) {
-            Trace("DdeClientTransaction: a request was answered with no data handle\n");
+            Trace("DdeClientTransaction refused a request's answer: not a data handle\n");
         }
         return Refused;
     }
