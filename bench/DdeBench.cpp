@@ -1,9 +1,11 @@
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <memory>
 #include <vector>
 
 #include "dde/stddde.h"
+#include "platform/ddeml/DdemlDiagnostics.h"
 
 namespace {
 
@@ -125,5 +127,35 @@ void BM_PostAdvise(benchmark::State& state) {
     state.SetLabel("items = links advised");
 }
 BENCHMARK(BM_PostAdvise)->Arg(10)->Arg(100)->Arg(1000);
+
+// Connect and disconnect cycles against one long-lived server. The
+// counters give what is left after all cycles: conversation records the
+// library still keeps and heap bytes still in use; neither may grow with
+// the number of cycles.
+void BM_ConnectDisconnectCycles(benchmark::State& state) {
+    const Partner server;
+    DWORD client = 0;
+    DdeInitializeA(&client, PartnerCallback, 0, 0);
+    const HSZ service = server.Hsz("Clock");
+    const HSZ topic = server.Hsz("Time");
+    DdeNameService(g_partner, service, nullptr, DNS_REGISTER);
+    const std::size_t recordsBefore = DdeCountConversations();
+    const std::size_t heapBefore = mallinfo2().uordblks;
+    for (auto _ : state) {
+        const HCONV conv = DdeConnect(client, service, topic, nullptr);
+        if (!conv) {
+            state.SkipWithError("connect refused");
+            break;
+        }
+        DdeDisconnect(conv);
+    }
+    state.counters["records"] = static_cast<double>(DdeCountConversations() - recordsBefore);
+    state.counters["heap_bytes"] =
+        static_cast<double>(mallinfo2().uordblks) - static_cast<double>(heapBefore);
+    state.SetItemsProcessed(state.iterations());
+    DdeUninitialize(client);
+}
+BENCHMARK(BM_ConnectDisconnectCycles)->Iterations(1000);
+BENCHMARK(BM_ConnectDisconnectCycles)->Iterations(100000);
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <memory>
 #include <utility>
+#include <vector>
 
+#include "framework/Diagnostics.h"
 #include "platform/ddeml/DdeHandleIds.h"
 
 namespace ddeml {
@@ -62,10 +64,14 @@ DWORD Library::AddInstance(PFNCALLBACK callback) {
 }
 
 void Library::RemoveInstance(DWORD id) {
+    std::vector<HCONV> connected;
     for (const auto& [handle, conversation] : m_conversations) {
         if (conversation.instance == id && conversation.connected) {
-            EndConversation(HCONV(handle));
+            connected.emplace_back(handle);
         }
+    }
+    for (const HCONV hConv : connected) {
+        EndConversation(hConv);
     }
     for (const HSZ service : m_instances.at(id).services) {
         m_strings.Release(kLibraryOwner, service);
@@ -81,6 +87,11 @@ void Library::Fail(DWORD instance, UINT error) {
         found->lastError = error;
     }
     SetLastError(error);
+}
+
+void Library::Refuse(DWORD instance, UINT error, const char* call, const char* reason) {
+    Trace("%s refused: %s\n", call, reason);
+    Fail(instance, error);
 }
 
 void Library::Succeed(DWORD instance) {
@@ -135,13 +146,19 @@ void Library::EndConversation(HCONV hConv) {
             m_strings.Release(kLibraryOwner, end->topic);
         }
     }
+    m_conversations.erase(hConv.value);
     if (partner == nullptr) {
         return;
     }
     const DWORD partnerInstance = partner->instance;
-    Defer([this, partnerInstance, partnerHandle] {
-        Call(partnerInstance, XTYP_DISCONNECT, 0, partnerHandle, nullptr, nullptr, nullptr, 0, 0);
-    });
+    Defer([this, partnerInstance, partnerHandle] { NotifyEnded(partnerInstance, partnerHandle); });
+}
+
+void Library::ForgetEnded(HCONV hConv) {
+    const Conversation* const end = FindConversation(hConv);
+    if (end != nullptr && !end->connected) {
+        m_conversations.erase(hConv.value);
+    }
 }
 
 bool Library::HasLink(HCONV server, const Link& link) {
@@ -199,6 +216,19 @@ void Library::DropLinks(Conversation& conversation) {
         m_strings.Release(kLibraryOwner, link.item);
     }
     conversation.links.clear();
+}
+
+// An end its instance has let go of meanwhile needs no notice.
+void Library::NotifyEnded(DWORD instance, HCONV hConv) {
+    if (FindConversation(hConv) == nullptr) {
+        return;
+    }
+    Call(instance, XTYP_DISCONNECT, 0, hConv, nullptr, nullptr, nullptr, 0, 0);
+    // Nothing can be done on a server end once its instance has been told.
+    const Conversation* const end = FindConversation(hConv);
+    if (end != nullptr && !end->client) {
+        ForgetEnded(hConv);
+    }
 }
 
 void Library::ForgetConversationsOf(DWORD instance) {

@@ -27,9 +27,11 @@ struct Link {
     friend bool operator==(const Link&, const Link&) = default;
 };
 
-// One end of a conversation. Ended conversations stay known (not
-// connected) until their instance goes, so that their handles fail as
-// ended rather than as unknown.
+// One end of a conversation. An end is forgotten as soon as nobody can
+// still use its handle: at once when its own instance ends it, after the
+// disconnect notice for a server end the partner ended. A client end the
+// partner ended stays (not connected) until its instance lets go of it,
+// so that transactions on it fail as ended.
 struct Conversation {
     DWORD instance;
     HCONV partner;
@@ -62,6 +64,9 @@ public:
 
     // Records a failure on the instance (when it exists) and on the thread.
     void Fail(DWORD instance, UINT error);
+    // A failure caused by what a caller or partner handed over: recorded as
+    // by Fail, and a trace line names the call and the reason.
+    void Refuse(DWORD instance, UINT error, const char* call, const char* reason);
     void Succeed(DWORD instance);
 
     // Calls the instance's callback. Nothing (no value) when the instance
@@ -71,9 +76,12 @@ public:
     bool IsBusy(DWORD instance);
 
     ConversationEnds OpenConversation(DWORD client, DWORD server, HSZ service, HSZ topic);
-    // Ends both ends of the conversation `hConv` belongs to; the partner's
-    // instance is told with XTYP_DISCONNECT.
+    // Ends both ends of the conversation `hConv` belongs to and forgets the
+    // end `hConv`, whose instance lets go of it; the partner's instance is
+    // told with XTYP_DISCONNECT.
     void EndConversation(HCONV hConv);
+    // Forgets an end that has already ended.
+    void ForgetEnded(HCONV hConv);
 
     // Advise links on a server end; the library keeps their names alive.
     bool HasLink(HCONV server, const Link& link);
@@ -92,6 +100,7 @@ public:
 
 private:
     void DropLinks(Conversation& conversation);
+    void NotifyEnded(DWORD instance, HCONV hConv);
     void ForgetConversationsOf(DWORD instance);
 
     StringTable m_strings;

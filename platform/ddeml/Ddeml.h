@@ -137,7 +137,11 @@ BYTE* DdeAccessData(HDDEDATA hData, DWORD* pcbDataSize);
 BOOL DdeUnaccessData(HDDEDATA hData);
 BOOL DdeFreeDataHandle(HDDEDATA hData);
 
-// Services and conversations.
+// Services and conversations. A connect asks every instance offering the
+// service (every instance with a service when the service or topic is 0);
+// each taker gets its own conversation, the client keeps the first and the
+// others end at once. A disconnected handle is forgotten; one the partner
+// ended stays, failing as ended, until DdeDisconnect lets go of it.
 HDDEDATA DdeNameService(DWORD idInst, HSZ hsz1, HSZ hsz2, UINT afCmd);
 HCONV DdeConnect(DWORD idInst, HSZ hszService, HSZ hszTopic, const CONVCONTEXT* pCC);
 BOOL DdeDisconnect(HCONV hConv);

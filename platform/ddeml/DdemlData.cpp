@@ -13,11 +13,13 @@ HDDEDATA DdeCreateDataHandle(DWORD idInst, const BYTE* pSrc, DWORD cb, DWORD cbO
                              UINT wFmt, UINT afCmd) {
     Library& library = Library::Get();
     if (library.FindInstance(idInst) == nullptr || (afCmd != 0 && afCmd != HDATA_APPOWNED)) {
-        library.Fail(idInst, DMLERR_INVALIDPARAMETER);
+        library.Refuse(idInst, DMLERR_INVALIDPARAMETER, "DdeCreateDataHandle",
+                       "unknown instance or flags");
         return nullptr;
     }
     if (cb > std::numeric_limits<DWORD>::max() - cbOff) {
-        library.Fail(idInst, DMLERR_MEMORY_ERROR);
+        library.Refuse(idInst, DMLERR_MEMORY_ERROR, "DdeCreateDataHandle",
+                       "size and offset exceed 32 bits");
         return nullptr;
     }
     try {
@@ -31,7 +33,7 @@ HDDEDATA DdeCreateDataHandle(DWORD idInst, const BYTE* pSrc, DWORD cb, DWORD cbO
 BYTE* DdeAccessData(HDDEDATA hData, DWORD* pcbDataSize) {
     ddeml::DataStore::Block* const block = Library::Get().Data().Find(hData);
     if (block == nullptr) {
-        SetLastError(DMLERR_INVALIDPARAMETER);
+        Library::Get().Refuse(0, DMLERR_INVALIDPARAMETER, "DdeAccessData", "unknown data handle");
         return nullptr;
     }
     if (pcbDataSize != nullptr) {
@@ -41,11 +43,20 @@ BYTE* DdeAccessData(HDDEDATA hData, DWORD* pcbDataSize) {
 }
 
 BOOL DdeUnaccessData(HDDEDATA hData) {
-    return Library::Get().Data().Find(hData) != nullptr ? TRUE : FALSE;
+    if (Library::Get().Data().Find(hData) == nullptr) {
+        Library::Get().Refuse(0, DMLERR_INVALIDPARAMETER, "DdeUnaccessData", "unknown data handle");
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL DdeFreeDataHandle(HDDEDATA hData) {
-    return Library::Get().Data().Free(hData) ? TRUE : FALSE;
+    if (!Library::Get().Data().Free(hData)) {
+        Library::Get().Refuse(0, DMLERR_INVALIDPARAMETER, "DdeFreeDataHandle",
+                              "unknown data handle");
+        return FALSE;
+    }
+    return TRUE;
 }
 
 std::size_t DdeCountDataHandles(DWORD idInst) {

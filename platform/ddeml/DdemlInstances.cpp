@@ -12,7 +12,8 @@ using ddeml::Library;
 
 UINT DdeInitializeA(DWORD* pidInst, PFNCALLBACK pfnCallback, DWORD /*afCmd*/, DWORD ulRes) {
     if (pidInst == nullptr || *pidInst != 0 || pfnCallback == nullptr || ulRes != 0) {
-        SetLastError(DMLERR_INVALIDPARAMETER);
+        Library::Get().Refuse(0, DMLERR_INVALIDPARAMETER, "DdeInitializeA",
+                              "needs an id of 0 to fill and a callback");
         return DMLERR_INVALIDPARAMETER;
     }
     *pidInst = Library::Get().AddInstance(pfnCallback);
@@ -22,7 +23,7 @@ UINT DdeInitializeA(DWORD* pidInst, PFNCALLBACK pfnCallback, DWORD /*afCmd*/, DW
 BOOL DdeUninitialize(DWORD idInst) {
     Library& library = Library::Get();
     if (library.FindInstance(idInst) == nullptr) {
-        library.Fail(idInst, DMLERR_INVALIDPARAMETER);
+        library.Refuse(idInst, DMLERR_INVALIDPARAMETER, "DdeUninitialize", "unknown instance");
         return FALSE;
     }
     library.RemoveInstance(idInst);
@@ -90,7 +91,9 @@ HDDEDATA DdeNameService(DWORD idInst, HSZ hsz1, HSZ /*hsz2*/, UINT afCmd) {
         }
     }
     if (error != DMLERR_NO_ERROR) {
-        library.Fail(idInst, error);
+        library.Refuse(idInst, error, "DdeNameService",
+                       error == DMLERR_DLL_USAGE ? "name registered twice or never"
+                                                 : "unknown instance, name or flags");
         return nullptr;
     }
     return HDDEDATA(TRUE);

@@ -20,15 +20,28 @@ bool IsAnsiCodePage(int codePage) {
 
 }  // namespace
 
+namespace {
+
+// Why a name cannot have a handle, or null when it can.
+const char* NameFault(const char* psz) {
+    if (psz == nullptr) {
+        return "no name";
+    }
+    if (*psz == '\0') {
+        return "an empty name";
+    }
+    return std::strlen(psz) > kMaxStringLength ? "a name over 255 characters" : nullptr;
+}
+
+}  // namespace
+
 HSZ DdeCreateStringHandleA(DWORD idInst, const char* psz, int iCodePage) {
     Library& library = Library::Get();
-    if (library.FindInstance(idInst) == nullptr || psz == nullptr ||
-        std::strlen(psz) > kMaxStringLength || !IsAnsiCodePage(iCodePage)) {
-        library.Fail(idInst, DMLERR_INVALIDPARAMETER);
-        return nullptr;
-    }
-    // Windows gives no handle for the empty text, and no error either.
-    if (*psz == '\0') {
+    const char* const fault = library.FindInstance(idInst) == nullptr ? "unknown instance"
+                              : !IsAnsiCodePage(iCodePage)            ? "not an ANSI code page"
+                                                                      : NameFault(psz);
+    if (fault != nullptr) {
+        library.Refuse(idInst, DMLERR_INVALIDPARAMETER, "DdeCreateStringHandleA", fault);
         return nullptr;
     }
     return library.Strings().Add(idInst, psz);
@@ -37,16 +50,22 @@ HSZ DdeCreateStringHandleA(DWORD idInst, const char* psz, int iCodePage) {
 BOOL DdeFreeStringHandle(DWORD idInst, HSZ hsz) {
     Library& library = Library::Get();
     if (library.FindInstance(idInst) == nullptr) {
-        library.Fail(idInst, DMLERR_INVALIDPARAMETER);
+        library.Refuse(idInst, DMLERR_INVALIDPARAMETER, "DdeFreeStringHandle", "unknown instance");
         return FALSE;
     }
-    return library.Strings().Release(idInst, hsz) ? TRUE : FALSE;
+    if (!library.Strings().Release(idInst, hsz)) {
+        library.Refuse(idInst, DMLERR_INVALIDPARAMETER, "DdeFreeStringHandle",
+                       "a handle the instance does not hold");
+        return FALSE;
+    }
+    return TRUE;
 }
 
 DWORD DdeQueryStringA(DWORD idInst, HSZ hsz, char* psz, DWORD cchMax, int iCodePage) {
     Library& library = Library::Get();
     if (library.FindInstance(idInst) == nullptr || !IsAnsiCodePage(iCodePage)) {
-        library.Fail(idInst, DMLERR_INVALIDPARAMETER);
+        library.Refuse(idInst, DMLERR_INVALIDPARAMETER, "DdeQueryStringA",
+                       "unknown instance or code page");
         return 0;
     }
     const std::string* const text = library.Strings().Text(hsz);

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "framework/Diagnostics.h"
 #include "platform/ddeml/ClipboardFormats.h"
 #include "platform/ddeml/DdeLibrary.h"
 #include "platform/ddeml/Ddeml.h"
@@ -14,7 +15,13 @@ namespace {
 struct Outcome {
     HDDEDATA result;
     UINT error;
+    // Set when the caller's arguments are at fault.
+    const char* refusal = nullptr;
 };
+
+constexpr Outcome Invalid(const char* refusal) {
+    return {nullptr, DMLERR_INVALIDPARAMETER, refusal};
+}
 
 constexpr Outcome Refused{nullptr, DMLERR_NOTPROCESSED};
 constexpr Outcome Acknowledged{HDDEDATA(TRUE), DMLERR_NO_ERROR};
@@ -33,12 +40,15 @@ bool IsAcknowledged(HDDEDATA answer) {
 Outcome Request(Library& library, const Target& to, DWORD client, HSZ item, UINT format,
                 const BYTE* data) {
     if (!item || data != nullptr) {
-        return {nullptr, DMLERR_INVALIDPARAMETER};
+        return Invalid(item ? "a request carries no data" : "no item");
     }
     const auto answer = library.Call(to.instance, XTYP_REQUEST, format, to.conversation, to.topic,
                                      item, nullptr, 0, 0);
     const ddeml::DataStore::Block* const block = answer ? library.Data().Find(*answer) : nullptr;
     if (block == nullptr) {
+        if (answer && *answer) {
+            Trace("DdeClientTransaction refused a request's answer: not a data handle\n");
+        }
         return Refused;
     }
     const HDDEDATA copy = library.Data().Copy(client, *answer, block->format);
@@ -60,21 +70,21 @@ Outcome Deliver(Library& library, const Target& to, UINT type, UINT format, HSZ 
 Outcome Poke(Library& library, const Target& to, HSZ item, UINT format, const BYTE* data,
              DWORD size) {
     if (!item) {
-        return {nullptr, DMLERR_INVALIDPARAMETER};
+        return Invalid("no item");
     }
     return Deliver(library, to, XTYP_POKE, format, item, data, size, format);
 }
 
 Outcome Execute(Library& library, const Target& to, const BYTE* data, DWORD size) {
     if (data == nullptr) {
-        return {nullptr, DMLERR_MEMORY_ERROR};
+        return {nullptr, DMLERR_MEMORY_ERROR, "no command"};
     }
     return Deliver(library, to, XTYP_EXECUTE, 0, nullptr, data, size, CF_TEXT);
 }
 
 Outcome StartAdvise(Library& library, const Target& to, HSZ item, UINT format) {
     if (!item) {
-        return {nullptr, DMLERR_INVALIDPARAMETER};
+        return Invalid("no item");
     }
     const auto answer = library.Call(to.instance, XTYP_ADVSTART, format, to.conversation, to.topic,
                                      item, nullptr, 0, 0);
@@ -87,8 +97,11 @@ Outcome StartAdvise(Library& library, const Target& to, HSZ item, UINT format) {
 
 Outcome StopAdvise(Library& library, const Target& to, HSZ item, UINT format) {
     const Link link{to.topic, item, format};
-    if (!item || !library.HasLink(to.conversation, link)) {
-        return {nullptr, item ? DMLERR_NOTPROCESSED : DMLERR_INVALIDPARAMETER};
+    if (!item) {
+        return Invalid("no item");
+    }
+    if (!library.HasLink(to.conversation, link)) {
+        return Refused;
     }
     library.Call(to.instance, XTYP_ADVSTOP, format, to.conversation, to.topic, item, nullptr, 0, 0);
     library.RemoveLink(to.conversation, link);
@@ -109,18 +122,20 @@ Outcome Transact(Library& library, const Target& to, DWORD client, const BYTE* d
         case XTYP_ADVSTOP:
             return StopAdvise(library, to, item, format);
         default:
-            return {nullptr, DMLERR_INVALIDPARAMETER};
+            return Invalid("unknown transaction type");
     }
 }
 
-// Where a client's transaction goes, or the error that stops it.
+// Where a client's transaction goes, or the error that stops it. A handle
+// no end answers to any more belonged to a conversation its client ended.
 Outcome FindTarget(Library& library, HCONV hConv, Target& target) {
     const ddeml::Conversation* const client = library.FindConversation(hConv);
-    if (!hConv || client == nullptr || !client->client) {
-        return {nullptr, DMLERR_INVALIDPARAMETER};
+    if (!hConv || (client != nullptr && !client->client)) {
+        return Invalid(hConv ? "not a client conversation" : "no conversation");
     }
-    const ddeml::Conversation* const server = library.FindConversation(client->partner);
-    if (!client->connected || server == nullptr) {
+    const ddeml::Conversation* const server =
+        client != nullptr ? library.FindConversation(client->partner) : nullptr;
+    if (client == nullptr || !client->connected || server == nullptr) {
         return {nullptr, DMLERR_NO_CONV_ESTABLISHED};
     }
     if (library.IsBusy(server->instance)) {
@@ -165,7 +180,7 @@ HDDEDATA DdeClientTransaction(const BYTE* pData, DWORD cbData, HCONV hConv, HSZ 
     Target target{};
     Outcome outcome = FindTarget(library, hConv, target);
     if (outcome.error == DMLERR_NO_ERROR && dwTimeout == TIMEOUT_ASYNC) {
-        outcome.error = DMLERR_INVALIDPARAMETER;
+        outcome = Invalid("asynchronous transactions are not offered");
     }
     const ddeml::Conversation* const client = library.FindConversation(hConv);
     const DWORD clientInstance = client != nullptr ? client->instance : 0;
@@ -177,6 +192,8 @@ HDDEDATA DdeClientTransaction(const BYTE* pData, DWORD cbData, HCONV hConv, HSZ 
         if (pdwResult != nullptr) {
             *pdwResult = DDE_FACK;
         }
+    } else if (outcome.refusal != nullptr) {
+        library.Refuse(clientInstance, outcome.error, "DdeClientTransaction", outcome.refusal);
     } else {
         library.Fail(clientInstance, outcome.error);
     }
@@ -187,7 +204,7 @@ HDDEDATA DdeClientTransaction(const BYTE* pData, DWORD cbData, HCONV hConv, HSZ 
 BOOL DdePostAdvise(DWORD idInst, HSZ hszTopic, HSZ hszItem) {
     Library& library = Library::Get();
     if (library.FindInstance(idInst) == nullptr) {
-        library.Fail(idInst, DMLERR_INVALIDPARAMETER);
+        library.Refuse(idInst, DMLERR_INVALIDPARAMETER, "DdePostAdvise", "unknown instance");
         return FALSE;
     }
     struct Pending {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <iterator>
 #include <optional>
@@ -22,12 +23,16 @@ public:
         std::string text1;  // the string handles' texts, read during the callback
         std::string text2;
         std::optional<std::string> data;
+        UINT fmt = 0;
+        HSZ hsz1;
+        HSZ hsz2;
+        ULONG_PTR data1 = 0;
+        ULONG_PTR data2 = 0;
     };
 
-    // A callback gets no context, so each live partner takes one of two slots.
-    DdePartner() : m_slot(s_slots[0] == nullptr ? 0 : 1) {
-        const PFNCALLBACK callback = m_slot == 0 ? &Trampoline<0> : &Trampoline<1>;
-        if (s_slots[m_slot] != nullptr || DdeInitializeA(&m_id, callback, 0, 0) != 0) {
+    // A callback gets no context, so each live partner takes a slot of its own.
+    DdePartner() : m_slot(FreeSlot()) {
+        if (DdeInitializeA(&m_id, kTrampolines[m_slot], 0, 0) != 0) {
             throw std::runtime_error("no DDE instance for the partner");
         }
         s_slots[m_slot] = this;
@@ -41,13 +46,20 @@ public:
 
     DWORD Id() const { return m_id; }
     // Ends the instance now, as the other program quitting would.
-    void Uninitialize() { DdeUninitialize(std::exchange(m_id, 0)); }
+    void Uninitialize() {
+        if (m_id != 0) {
+            DdeUninitialize(std::exchange(m_id, 0));
+        }
+    }
 
     HSZ Hsz(const char* text) const { return DdeCreateStringHandleA(m_id, text, CP_WINANSI); }
     std::string Text(HSZ hsz) const {
         char buffer[256] = "";
         DdeQueryStringA(m_id, hsz, buffer, sizeof buffer, CP_WINANSI);
         return buffer;
+    }
+    bool Register(const char* service) const {
+        return static_cast<bool>(DdeNameService(m_id, Hsz(service), nullptr, DNS_REGISTER));
     }
     HCONV Connect(const char* service, const char* topic) const {
         return DdeConnect(m_id, Hsz(service), Hsz(topic), nullptr);
@@ -58,7 +70,9 @@ public:
         const HDDEDATA reply =
             DdeClientTransaction(nullptr, 0, conv, Hsz(item), fmt, XTYP_REQUEST, 5000, nullptr);
         const auto bytes = reply ? std::optional(Bytes(reply)) : std::nullopt;
-        DdeFreeDataHandle(reply);
+        if (reply) {
+            DdeFreeDataHandle(reply);
+        }
         return bytes;
     }
     // Any other transaction; no bytes send no data at all.
@@ -78,9 +92,9 @@ public:
         return found;
     }
     // An answer carrying `bytes`, for the library to take over.
-    HDDEDATA Data(const std::string& bytes) const {
+    HDDEDATA Data(const std::string& bytes, UINT fmt = CF_TEXT) const {
         return DdeCreateDataHandle(m_id, reinterpret_cast<const BYTE*>(bytes.data()),
-                                   static_cast<DWORD>(bytes.size()), 0, nullptr, CF_TEXT, 0);
+                                   static_cast<DWORD>(bytes.size()), 0, nullptr, fmt, 0);
     }
 
     static std::string Bytes(HDDEDATA hData) {
@@ -95,19 +109,32 @@ public:
     std::function<HDDEDATA(const Call&)> answer;
 
 private:
-    template <int Slot>
-    static HDDEDATA Trampoline(UINT type, UINT, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA hData,
-                               ULONG_PTR, ULONG_PTR) {
+    static constexpr std::size_t kSlots = 3;
+
+    template <std::size_t Slot>
+    static HDDEDATA Trampoline(UINT type, UINT fmt, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA hData,
+                               ULONG_PTR data1, ULONG_PTR data2) {
         DdePartner& self = *s_slots[Slot];
-        Call call{type, conv, self.Text(hsz1), self.Text(hsz2), std::nullopt};
+        Call call{type,  conv, self.Text(hsz1), self.Text(hsz2), std::nullopt, fmt, hsz1, hsz2,
+                  data1, data2};
         if (hData) {
             call.data = Bytes(hData);
         }
         self.calls.push_back(call);
         return self.answer ? self.answer(call) : nullptr;
     }
-    static inline DdePartner* s_slots[2] = {};
+    static constexpr std::array<PFNCALLBACK, kSlots> kTrampolines = {&Trampoline<0>, &Trampoline<1>,
+                                                                     &Trampoline<2>};
+    static inline std::array<DdePartner*, kSlots> s_slots = {};
 
-    int m_slot;
+    static std::size_t FreeSlot() {
+        const auto free = std::find(s_slots.begin(), s_slots.end(), nullptr);
+        if (free == s_slots.end()) {
+            throw std::runtime_error("too many DDE partners at once");
+        }
+        return static_cast<std::size_t>(free - s_slots.begin());
+    }
+
+    std::size_t m_slot;
     DWORD m_id = 0;
 };
