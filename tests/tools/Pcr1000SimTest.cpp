@@ -199,8 +199,11 @@ TEST(Transcript, StampsAndEscapesEachCommand) {
 
 TEST(SimulatorOptions, TakesAReplyDelayAndRefusesNonsense) {
     std::string error;
-    const std::vector<std::string_view> delay{"--reply-delay", "250"};
-    EXPECT_EQ(ParseSimulatorOptions(delay, error).value().replyDelay.count(), 250);
+    for (const long milliseconds : {0L, 250L, 3'600'000L}) {
+        const std::string value = std::to_string(milliseconds);
+        const std::vector<std::string_view> delay{"--reply-delay", value};
+        EXPECT_EQ(ParseSimulatorOptions(delay, error).value().replyDelay.count(), milliseconds);
+    }
     for (const std::vector<std::string_view>& bad : {std::vector<std::string_view>{"--link"},
                                                      {"--power", "maybe"},
                                                      {"--reply-delay", "-1"},
@@ -213,20 +216,31 @@ TEST(SimulatorOptions, TakesAReplyDelayAndRefusesNonsense) {
     }
 }
 
-TEST_F(SimulatorTest, AnswersAfterItsReplyDelayAndAppendsToItsTranscript) {
+TEST_F(SimulatorTest, AnswersInTurnAfterItsReplyDelayAndAppendsToItsTranscript) {
     const fs::path transcript = dir.Write("transcript.txt", "0.000\tearlier\\n\n");
     const auto simulator =
         Start({"--transcript", transcript.string(), "--reply-delay", "400", "--power", "on"});
     const TerminalClient port(Com1().string());
     ASSERT_TRUE(port.IsOpen());
     const auto sent = std::chrono::steady_clock::now();
-    port.Send("H1?\r\n");
+    port.Send("H1?\r\nJ4001\r\n");
     EXPECT_EQ(port.Line(5s), "H101\r\n");
     EXPECT_GE(std::chrono::steady_clock::now() - sent, 400ms);
+    EXPECT_EQ(port.Line(5s), "G000\r\n");
     EXPECT_EQ(simulator->Stop(), 0);
     const std::string lines = FileContents(transcript);
-    EXPECT_EQ(lines.substr(0, lines.find('\n', 13) + 1), "0.000\tearlier\\n\n") << lines;
-    EXPECT_TRUE(lines.ends_with("\tH1?\\r\\n\n")) << lines;
+    EXPECT_EQ(lines.rfind("0.000\tearlier\\n\n", 0), 0u) << lines;
+    EXPECT_NE(lines.find("\tH1?\\r\\n\n"), std::string::npos) << lines;
+    EXPECT_TRUE(lines.ends_with("\tJ4001\\r\\n\n")) << lines;
+}
+
+TEST_F(SimulatorTest, LeavesAFileWhereItsLinkShouldGo) {
+    const fs::path com1 = dir.Write("config/vantrel/dosdevices/com1", "a file of the user's");
+    ChildProcess simulator({PCR1000_SIM_PATH, "--link", com1.string()});
+    EXPECT_EQ(simulator.Wait(10s), 1);
+    EXPECT_EQ(simulator.Errors(),
+              "pcr1000-sim: will not replace " + com1.string() + ": not a symbolic link\n");
+    EXPECT_EQ(FileContents(com1), "a file of the user's");
 }
 
 TEST_F(SimulatorTest, RemovesItsLinkWhenStoppedBySigintOrSigterm) {
