@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "tests/app/DialogFixture.h"
+#include "tests/serial/FakeReceiverLine.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ReceiverPlayer.h"
 
 // Runs against a receiver, a line or files that fail while the window
 // drives them: each ends in a clear message or goes on as a run does, and
@@ -199,6 +201,50 @@ TEST_F(FailingReceiverTest, APassListEditedMidRunCountsFromTheNextRunOn) {
     EXPECT_EQ(Lines(commands.begin() + 10, commands.begin() + 13),
               Lines(std::begin(SimulatedStation::kNoaa19Commands),
                     std::end(SimulatedStation::kNoaa19Commands)));
+}
+
+// Noise where replies belong: bytes of no command set, a zero, no line end,
+// more than a reply's eight bytes (the rest is still there at the next
+// read), or a line end alone.
+TEST_F(FailingReceiverTest, AReceiverThatAnswersGarbageNeitherStopsNorSpinsTheRun) {
+    const std::vector<std::string> garbage{std::string("\x8f\xff\0\x01noise", 9),
+                                           std::string(40, '#') + "\r\n", "\r\n", "H1",
+                                           "G0\xfe\xfe\xfe\xfe\xfe\xfe\xfe\xfe\xfe"};
+    std::size_t answered = 0;
+    const TempDir elsewhere;
+    const ScopedEnvironmentVariable configHome{"XDG_CONFIG_HOME", elsewhere.Path().string()};
+    FakeReceiverLine line(elsewhere.Path());
+    const ReceiverPlayer receiver(
+        line, [&](const std::string&) { return garbage[answered++ % garbage.size()]; });
+    m_station.WritePassList("");
+    ShortenWaits();
+    std::unique_ptr<CpuShare> cpu;
+    double waitingShare = 1.0;
+    std::size_t commandsAtChecks = 0;
+    Follow({{[this] { return Caption() == "Turn Off Pcr"; },
+             [&] { cpu = std::make_unique<CpuShare>(); }},
+            {[this] { return Checks() >= 3; },
+             [&] {
+                 waitingShare = cpu->Since();
+                 commandsAtChecks = receiver.Commands().size();
+                 PressCancel();
+             }}});
+    const AfterRun after = RunThenCancel([] {}, 30s);
+    EXPECT_EQ(after.caption, "Exit");
+    EXPECT_TRUE(after.open);
+    EXPECT_TRUE(Logged("Radio Talking"));
+    EXPECT_TRUE(Logged("Radio OFF"));
+    EXPECT_TRUE(Logged("Asking Sat To Tune to <DEFAULT> Sat"));
+    // Start-up's three and the DEFAULT settings' three, each answered.
+    const Lines commands = receiver.Commands();
+    EXPECT_EQ(commandsAtChecks, 6u);
+    ASSERT_GE(commands.size(), 7u);
+    EXPECT_EQ(Lines(commands.begin(), commands.begin() + 7),
+              (Lines{"H1?\r\n", "H101\r\n", "H1?\r\n", "K00137500000 060400\r\n", "J4000\r\n",
+                     "J41FF\r\n", "H100\r\n"}));
+    EXPECT_LT(waitingShare, kMostCpuWhileWaiting);
+    // Its close-down command goes to the line while the test still plays it.
+    m_dialog.reset();
 }
 
 namespace {

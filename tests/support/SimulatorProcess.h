@@ -1,5 +1,7 @@
 #pragma once
 
+#include <signal.h>
+
 #include <chrono>
 #include <stdexcept>
 #include <string>
@@ -21,8 +23,15 @@ public:
         return text.substr(0, text.find('\n'));
     }
 
+    pid_t Pid() const { return m_process.Pid(); }
+
     // SIGTERM and wait; the exit status, or -1 when it did not exit normally.
     int Stop() { return m_process.Stop(); }
+    // SIGKILL and wait: it ends as a crash ends it, with nothing of its own run.
+    void Kill() {
+        m_process.Signal(SIGKILL);
+        m_process.Wait(std::chrono::seconds(10));
+    }
 
     // Everything it printed; it is stopped first.
     std::string Output() {

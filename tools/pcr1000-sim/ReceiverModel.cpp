@@ -28,14 +28,15 @@ bool AllDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The value of exactly two hexadecimal digits.
+// The value of exactly two hexadecimal digits; unsigned, so that a sign is
+// no digit.
 std::optional<int> HexByte(std::string_view text) {
-    int value = 0;
+    unsigned value = 0;
     if (text.size() != 2 ||
         std::from_chars(text.data(), text.data() + 2, value, 16).ptr != text.data() + 2) {
         return std::nullopt;
     }
-    return value;
+    return static_cast<int>(value);
 }
 
 // "0" and a digit that indexes `names` where a name is given.
@@ -109,12 +110,17 @@ bool ReceiverModel::HandleTune(std::string_view command, std::vector<std::string
     m_state.frequencyHz = static_cast<std::uint32_t>(hertz);
     m_state.mode = *mode;
     m_state.filter = *filter;
-    if (changed || spaced) {
-        changes.push_back(StringPrintf(
-            "Tuned %u.%06u MHz %s %s%s", m_state.frequencyHz / 1'000'000,
-            m_state.frequencyHz % 1'000'000, kModeNames[static_cast<std::size_t>(*mode)].data(),
-            kFilterNames[static_cast<std::size_t>(*filter)].data(),
-            spaced ? " (unusual spacing: a space before the mode digits)" : ""));
+    if (spaced && !m_spacingNoted) {
+        m_spacingNoted = true;
+        changes.push_back(
+            "Note: the tune command has a space before the mode digits, as Vantrel writes it; "
+            "taken as if it had none");
+    }
+    if (changed) {
+        changes.push_back(StringPrintf("Tuned %u.%06u MHz %s %s", m_state.frequencyHz / 1'000'000,
+                                       m_state.frequencyHz % 1'000'000,
+                                       kModeNames[static_cast<std::size_t>(*mode)].data(),
+                                       kFilterNames[static_cast<std::size_t>(*filter)].data()));
     }
     return true;
 }

@@ -20,7 +20,8 @@ struct ReceiverState {
 };
 
 // The receiver's answer to one command (with its CR LF), or none, and a
-// readable line for each setting the command changed.
+// readable line for each setting the command changed (led, the first time a
+// command is written in an unusual way, by a note saying how it was taken).
 struct ReceiverResponse {
     std::optional<std::string> answer;
     std::vector<std::string> changes;
@@ -44,4 +45,5 @@ private:
     bool HandleSetting(std::string_view command, std::vector<std::string>& changes);
 
     ReceiverState m_state;
+    bool m_spacingNoted = false;
 };

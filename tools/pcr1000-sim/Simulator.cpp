@@ -39,12 +39,27 @@ SetupError SystemFailure(const std::string& what) {
     return {what + ": " + std::strerror(errno)};
 }
 
+// Shells keep their terminal on a low descriptor (bash on 255); should our
+// process number be reused after a kill, the path through our descriptor
+// must not find a terminal of theirs there.
+constexpr int kLowestTerminalDescriptor = 256;
+
 struct PseudoTerminal {
     UniqueFd master;
     // Held open all along, so the line does not hang up between clients.
     UniqueFd terminal;
+    // The terminal through our own descriptor: it goes with this process,
+    // even a killed one, where /dev/pts/N would soon be someone's shell.
     std::string path;
 };
+
+// Moves `fd` up to kLowestTerminalDescriptor or beyond, when the limit allows.
+void MoveHigh(UniqueFd& fd) {
+    const int moved = ::fcntl(fd.Get(), F_DUPFD_CLOEXEC, kLowestTerminalDescriptor);
+    if (moved >= 0) {
+        fd.Reset(moved);
+    }
+}
 
 PseudoTerminal OpenPseudoTerminal() {
     PseudoTerminal pty;
@@ -57,22 +72,25 @@ PseudoTerminal OpenPseudoTerminal() {
     if (::ptsname_r(pty.master.Get(), name.data(), name.size()) != 0) {
         throw SystemFailure("cannot name the pseudo-terminal");
     }
-    pty.path = name.data();
+    const std::string device = name.data();
     pty.terminal.Reset(::open(name.data(), O_RDWR | O_NOCTTY | O_CLOEXEC));
     termios line{};
     if (!pty.terminal.IsValid() || ::tcgetattr(pty.terminal.Get(), &line) != 0) {
-        throw SystemFailure("cannot open " + pty.path);
+        throw SystemFailure("cannot open " + device);
     }
     ::cfmakeraw(&line);
     const int flags = ::fcntl(pty.master.Get(), F_GETFL);
     if (::tcsetattr(pty.terminal.Get(), TCSANOW, &line) != 0 ||
         ::fcntl(pty.master.Get(), F_SETFL, flags | O_NONBLOCK) != 0) {
-        throw SystemFailure("cannot set up " + pty.path);
+        throw SystemFailure("cannot set up " + device);
     }
+    MoveHigh(pty.terminal);
+    pty.path = "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(pty.terminal.Get());
     return pty;
 }
 
-// A symbolic link to the terminal, removed at the end while it still points there.
+// A symbolic link to the terminal, removed at the end while it still points
+// there; after a kill it is left, but leads nowhere.
 class TerminalLink {
 public:
     TerminalLink(std::filesystem::path link, const std::string& target)
