@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/registry/IniBytes.h"
 #include "platform/registry/QtText.h"
 #include "platform/registry/ScratchFile.h"
 
@@ -34,7 +35,7 @@ bool WriteMerged(const fs::path& file, const fs::path& scratch, const std::vecto
         }
     }
     for (const IniValue& value : values) {
-        writer.setValue(QtText(value.name), QtText(value.text));
+        writer.setValue(QtText(value.name), StoredForm(value.text));
     }
     writer.sync();
     if (writer.status() != QSettings::NoError) {

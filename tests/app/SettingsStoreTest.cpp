@@ -105,6 +105,17 @@ TEST_F(SettingsStoreTest, MenusChangeMemoryOnlyAndSaveSurvivesARestart) {
     EXPECT_EQ(Read(restarted, restartedLog), (Values{longFolder, 3, DataModeFile, 0}));
 }
 
+TEST_F(SettingsStoreTest, AFolderNameThatIsNoUtf8IsKeptByteForByte) {
+    const std::string folder = "/srv/m\xe9t\xe9o/\xff";
+    Store("[General]\nDirectory=" + folder + "\n");
+    settings.ReadSettings();
+    EXPECT_EQ(settings.GetDirectory(), folder);
+    settings.OnSave();
+    SettingsStore restarted(log, keyFile);
+    restarted.ReadSettings();
+    EXPECT_EQ(restarted.GetDirectory(), folder);
+}
+
 TEST_F(SettingsStoreTest, FailedSaveSaysSoAlone) {
     fs::create_directories(keyFile);
     settings.OnSave();

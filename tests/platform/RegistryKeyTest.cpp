@@ -232,3 +232,35 @@ TEST_F(RegistryKeyTest, AnotherUsersFileKeepsItsOwnerOrIsRefused) {
     EXPECT_EQ(AsNobody([this] { return WriteKey(file, "/by nobody", 3); }), 0);
     EXPECT_EQ(Query(file, "Directory"), "/by nobody");
 }
+
+TEST_F(RegistryKeyTest, StringsKeepEveryByteWrittenOrFoundInTheFile) {
+    const std::vector<std::string> names{
+        "/wx/\xc3\xa9t\xc3\xa9 \xf0\x9f\x93\xa1",  // UTF-8, two and four bytes
+        "/srv/caf\xe9",                            // Latin-1
+        "/caf\xe9"
+        "12ab/x",             // hex digits after a stray byte
+        "/\x80\xbf",          // continuation bytes alone
+        "/\xc0\xaf",          // an overlong slash
+        "/\xed\xa0\x80",      // a surrogate
+        "/\xf4\x90\x80\x80",  // past U+10FFFF
+        "/end\xe2\x82",       // a sequence cut short
+    };
+    for (const std::string& name : names) {
+        ASSERT_TRUE(WriteKey(file, name, 1)) << name;
+        EXPECT_EQ(Query(file, "Directory"), name);
+    }
+    // UTF-8 stays readable text in the file.
+    ASSERT_TRUE(WriteKey(file, names[0], 1));
+    EXPECT_NE(FileContents(file).find("\nDirectory=" + names[0] + "\n"), std::string::npos);
+
+    for (const std::string& name : names) {
+        dir.Write("vantrel/Vantrel.conf", "[General]\nCom%20Port=3\nDirectory=" + name +
+                                              "\nQuoted=\"a,\xe9"
+                                              "b\"\n");
+        EXPECT_EQ(Query(file, "Directory"), name);
+        EXPECT_EQ(Query(file, "Quoted"),
+                  "a,\xe9"
+                  "b");
+        EXPECT_EQ(Query(file, "Com Port"), "3");
+    }
+}
