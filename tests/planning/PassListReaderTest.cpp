@@ -97,15 +97,16 @@ TEST_F(PassListReaderTest, BadStampStopsTheReadingAndAsksToQuit) {
     for (const std::string& bad :
          {std::string("\n"), std::string("   \n"), std::string("2002051914300 a b 900 N\n"),
           std::string("200205191430000 a b 900 N\n"), std::string("20020519143000\n"),
-          std::string("20020519143000\ta b 900 N\n"), longest + "X\n"}) {
+          std::string("20020519143000\ta b 900 N\n"), std::string("\t20020519143000 a b 900 N\n"),
+          longest + "X\n"}) {
         const int before = table.GetItemCount();
         EXPECT_FALSE(Read(good + longest + "\n" + bad + good)) << bad;
         EXPECT_EQ(table.GetItemCount() - before, bad.size() > 99 ? 3 : 2) << bad;
         EXPECT_EQ(table.GetItemText(1, PassColumnName), longest.substr(23));
     }
     EXPECT_EQ(shown,
-              Strings(7, "Date Time String is too small - please upgrade the verion of WxTrack"));
-    EXPECT_EQ(quitRequests, 7);
+              Strings(8, "Date Time String is too small - please upgrade the verion of WxTrack"));
+    EXPECT_EQ(quitRequests, 8);
     EXPECT_EQ(reader.PassLengthText(), "900");
 }
 

@@ -130,20 +130,29 @@ TEST_F(RegistryKeyTest, WriteReplacesTheWholeFileKeepingOtherEntries) {
 }
 
 TEST_F(RegistryKeyTest, FullDiskKeepsTheOldFile) {
-    ASSERT_TRUE(WriteKey(file, "/old", 1));
-    const std::string old = FileContents(file);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    const rlimit full{1024, previous.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &full);
-    const bool written = WriteKey(file, "/" + std::string(3000, 'n'), 2);
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const std::string padding = "Aaa=" + std::string(100, 'a') + "\n";
+    const std::string old =
+        "[General]\n" + padding + "Com%20Port=1\nZone=" + std::string(2000, 'z') + "\n";
+    // Cut inside a value, and after a whole line so that an entry is lost.
+    const std::vector<std::pair<std::string, rlim_t>> cases{
+        {"/" + std::string(3000, 'n'), 1024},
+        {"/new", std::string("[General]\n" + padding + "Com%20Port=2\nDirectory=/new\n").size()},
+    };
+    for (const auto& [folder, limit] : cases) {
+        dir.Write("vantrel/Vantrel.conf", old);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit previous{};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        const rlimit full{limit, previous.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &full);
+        const bool written = WriteKey(file, folder, 2);
+        setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, previousHandler);
 
-    EXPECT_FALSE(written);
-    EXPECT_EQ(FileContents(file), old);
-    EXPECT_EQ(FilesInFolder(), 1u);
+        EXPECT_FALSE(written) << limit;
+        EXPECT_EQ(FileContents(file), old);
+        EXPECT_EQ(FilesInFolder(), 1u);
+    }
 }
 
 TEST(KeepModificationTimeAhead, ReplacementIsLaterInMilliseconds) {
@@ -218,7 +227,9 @@ TEST_F(RegistryKeyTest, AnotherUsersFileKeepsItsOwnerOrIsRefused) {
     const std::string old = FileContents(file);
     ASSERT_EQ(chown(file.parent_path().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
-    // nobody may replace files in the folder, but not root's file.
+    ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+    // nobody may read root's file and replace files in the folder, but must
+    // not replace that file.
     EXPECT_EQ(AsNobody([this] { return WriteKey(file, "/new", 2); }), 1);
     EXPECT_EQ(FileContents(file), old);
     EXPECT_EQ(FilesInFolder(), 1u);
