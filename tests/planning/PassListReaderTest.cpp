@@ -129,4 +129,8 @@ TEST_F(PassListReaderTest, DdeModeAddsAPlaceholderAtIndexOneAMissingFileOrAFolde
     dir.Write("m\xe9t\xe9o/PassList.txt", "20020519143000 a b 900 B\n");
     EXPECT_TRUE(reader.ReadPassList(DataModeFile, folder));
     EXPECT_EQ(Table()[0][PassColumnName], "B");
+    // No folder: the working directory.
+    const ScopedWorkingDirectory working(dir.Path());
+    EXPECT_TRUE(reader.ReadPassList(DataModeFile, ""));
+    EXPECT_EQ(Table()[0][PassColumnName], "A");
 }
