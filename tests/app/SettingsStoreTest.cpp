@@ -65,8 +65,11 @@ TEST_F(SettingsStoreTest, NumbersAreDecimalOnly) {
         {"2147483648", kept},
         {"-2147483648", -2147483647 - 1},
     };
+    std::string padding;
     for (const auto& [text, port] : cases) {
-        Store("[General]\nCom%20Port=" + text + "\n");
+        // QSettings takes a file of the same size and millisecond as unchanged.
+        padding += 'p';
+        Store("[General]\nCom%20Port=" + text + "\nPadding=" + padding + "\n");
         SettingsStore fresh(log, keyFile);
         fresh.ReadSettings();
         EXPECT_EQ(fresh.GetComPort(), port) << text;
