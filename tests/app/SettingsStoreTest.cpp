@@ -68,7 +68,7 @@ TEST_F(SettingsStoreTest, NumbersAreDecimalOnly) {
     std::string padding;
     for (const auto& [text, port] : cases) {
         // QSettings takes a file of the same size and millisecond as unchanged.
-        padding += 'p';
+        padding += std::string(16, 'p');
         Store("[General]\nCom%20Port=" + text + "\nPadding=" + padding + "\n");
         SettingsStore fresh(log, keyFile);
         fresh.ReadSettings();
