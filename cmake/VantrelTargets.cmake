@@ -104,3 +104,11 @@ function(vantrel_test name)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# Runs the test program `name` once more as the user nobody when the suite
+# runs as root, which passes permission checks that a user does not.
+function(vantrel_test_as_nobody name)
+    add_test(NAME ${name}_as_nobody
+        COMMAND sh -c "if [ \"$(id -u)\" = 0 ]; then exec setpriv --reuid=nobody --regid=nogroup --clear-groups \"$@\"; else exec \"$@\"; fi"
+            sh $<TARGET_FILE:${name}>)
+endfunction()

@@ -1,11 +1,26 @@
 #include "framework/TextFileReader.h"
 
+#include <sys/stat.h>
+
 namespace {
+
 constexpr std::size_t kReadBlock = 64 * 1024;
+
+// Linux opens a folder for reading and fails only the first read, which
+// would pass for an empty file; Windows refused to open it.
+UniqueFile OpenUnlessFolder(const char* path) {
+    UniqueFile file(std::fopen(path, "rb"));
+    struct stat status {};
+    if (file && (fstat(fileno(file.get()), &status) != 0 || S_ISDIR(status.st_mode))) {
+        file.reset();
+    }
+    return file;
 }
 
+}  // namespace
+
 TextFileReader::TextFileReader(const char* path, std::size_t limit)
-    : m_file(std::fopen(path, "rb")), m_limit(limit), m_buffer(kReadBlock) {}
+    : m_file(OpenUnlessFolder(path)), m_limit(limit), m_buffer(kReadBlock) {}
 
 bool TextFileReader::Refill() {
     m_pos = 0;

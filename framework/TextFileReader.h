@@ -16,6 +16,7 @@ class TextFileReader {
 public:
     explicit TextFileReader(const char* path, std::size_t limit = 100);
 
+    // False when the file could not be opened or is a folder.
     bool IsOpen() const { return m_file != nullptr; }
     // The next piece, its LF kept when it fits; false at end of file or on a
     // read error.

@@ -7,49 +7,16 @@
 #include <QSettings>
 #include <QVariantMap>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 
-#include "platform/kernel/UniqueFd.h"
+#include "platform/registry/IniBytes.h"
 #include "platform/registry/QtText.h"
+#include "platform/registry/ScratchFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A new file of a unique name beside `target`, removed again unless it has
-// been renamed to another name.
-class ScratchFile {
-public:
-    explicit ScratchFile(const fs::path& target) {
-        std::string pattern = target.string() + ".XXXXXX";
-        const UniqueFd file(mkostemp(pattern.data(), O_CLOEXEC));
-        if (file.IsValid()) {
-            m_path = pattern;
-        }
-    }
-    ~ScratchFile() {
-        if (!m_path.empty()) {
-            unlink(m_path.c_str());
-        }
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-
-    bool IsCreated() const { return !m_path.empty(); }
-    const fs::path& Path() const { return m_path; }
-
-    // Gives the file the name `target`, replacing what had that name.
-    bool RenameTo(const fs::path& target) {
-        if (std::rename(m_path.c_str(), target.c_str()) != 0) {
-            return false;
-        }
-        m_path.clear();
-        return true;
-    }
-
-private:
-    fs::path m_path;
-};
 
 // Writes the entries of `file`, then `values` over them, into `scratch`;
 // `contents` receives every entry that should now stand in it.
@@ -68,7 +35,7 @@ bool WriteMerged(const fs::path& file, const fs::path& scratch, const std::vecto
         }
     }
     for (const IniValue& value : values) {
-        writer.setValue(QtText(value.name), QtText(value.text));
+        writer.setValue(QtText(value.name), StoredForm(value.text));
     }
     writer.sync();
     if (writer.status() != QSettings::NoError) {
@@ -96,9 +63,30 @@ bool HoldsExactly(const fs::path& file, const QVariantMap& contents) {
            });
 }
 
-bool FlushToDisk(const fs::path& path, int flags = 0) {
-    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | flags));
-    return file.IsValid() && fsync(file.Get()) == 0;
+// A rename in its folder could replace a file its user made read-only, or
+// one this user may not write: such a file is refused instead. Root may
+// write anything, so it is the owner's write permission that says whether
+// the file was made read-only.
+bool MayReplace(const fs::path& file) {
+    struct stat status {};
+    if (stat(file.c_str(), &status) != 0) {
+        return errno == ENOENT;
+    }
+    return (status.st_mode & S_IWUSR) != 0 &&
+           faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// The replacement takes the permissions of `file`, and its owner and group
+// where this user may give them; a new file stays private to its user.
+bool TakeOverAccess(const fs::path& replacement, const fs::path& file) {
+    struct stat previous {};
+    if (stat(file.c_str(), &previous) != 0) {
+        return errno == ENOENT;
+    }
+    if (chown(replacement.c_str(), previous.st_uid, previous.st_gid) != 0) {
+        // An ordinary user cannot give a file away; the permissions still hold.
+    }
+    return chmod(replacement.c_str(), previous.st_mode & 07777) == 0;
 }
 
 std::int64_t Milliseconds(const timespec& time) {
@@ -120,6 +108,11 @@ void KeepModificationTimeAhead(const fs::path& replacement, const fs::path& file
 }
 
 bool ReplaceIniFile(const fs::path& file, const std::vector<IniValue>& values) {
+    DiskCommit disk;
+    return ReplaceIniFile(file, values, disk);
+}
+
+bool ReplaceIniFile(const fs::path& file, const std::vector<IniValue>& values, DiskCommit& disk) {
     std::error_code error;
     // A linked file is replaced where it lives, so the link stays.
     fs::path target = fs::weakly_canonical(fs::absolute(file, error), error);
@@ -127,7 +120,7 @@ bool ReplaceIniFile(const fs::path& file, const std::vector<IniValue>& values) {
         target = file;
     }
     fs::create_directories(target.parent_path(), error);
-    if (error) {
+    if (error || !MayReplace(target)) {
         return false;
     }
     ScratchFile written(target);
@@ -135,16 +128,16 @@ bool ReplaceIniFile(const fs::path& file, const std::vector<IniValue>& values) {
     QVariantMap contents;
     if (!written.IsCreated() || !checked.IsCreated() ||
         !WriteMerged(target, written.Path(), values, contents) ||
-        !written.RenameTo(checked.Path()) || !HoldsExactly(checked.Path(), contents) ||
-        !FlushToDisk(checked.Path())) {
+        !written.RenameTo(checked.Path(), disk) || !HoldsExactly(checked.Path(), contents) ||
+        !TakeOverAccess(checked.Path(), target) || !disk.Flush(checked.Path())) {
         return false;
     }
     KeepModificationTimeAhead(checked.Path(), target);
-    if (!checked.RenameTo(target)) {
+    if (!checked.RenameTo(target, disk)) {
         return false;
     }
     // The new file is in place; a folder that fails to flush leaves nothing
     // the caller could act on.
-    FlushToDisk(target.parent_path(), O_DIRECTORY);
+    disk.Flush(target.parent_path());
     return true;
 }

@@ -1,12 +1,15 @@
 #include "platform/registry/RegistryKey.h"
 
 #include <QSettings>
-#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "framework/Diagnostics.h"
+#include "platform/registry/IniBytes.h"
 #include "platform/registry/IniFileReplacement.h"
 #include "platform/registry/QtText.h"
+#include "platform/registry/ScratchFile.h"
 
 namespace fs = std::filesystem;
 
@@ -20,16 +23,35 @@ struct RegistryKey::State {
 
 namespace {
 
-std::optional<QString> StoredText(const QSettings* values, std::string_view name) {
+QVariant StoredValue(const QSettings* values, std::string_view name) {
     VANTREL_ASSERT(values != nullptr);
-    if (values == nullptr) {
-        return std::nullopt;
+    return values ? values->value(QtText(name)) : QVariant();
+}
+
+bool WriteWhole(const fs::path& file, std::string_view bytes) {
+    std::ofstream stream(file, std::ios::binary);
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    stream.close();
+    return !stream.fail();
+}
+
+// QSettings would decode bytes that are no UTF-8 into replacement
+// characters, so such a file is read from a copy with those bytes escaped.
+// Without a place for the copy it is read as it is.
+std::unique_ptr<const QSettings> ReadValues(const fs::path& file) {
+    std::ifstream stream(file, std::ios::binary);
+    const std::string contents{std::istreambuf_iterator<char>(stream), {}};
+    const std::string escaped = EscapeStrayBytes(contents);
+    std::error_code error;
+    const fs::path temporary = fs::temp_directory_path(error);
+    if (escaped != contents && !error) {
+        const ScratchFile copy(temporary / file.filename());
+        if (copy.IsCreated() && WriteWhole(copy.Path(), escaped)) {
+            // QSettings reads the whole file here, before the copy goes.
+            return std::make_unique<const QSettings>(QtPath(copy.Path()), QSettings::IniFormat);
+        }
     }
-    const QVariant value = values->value(QtText(name));
-    if (value.typeId() != QMetaType::QString) {
-        return std::nullopt;
-    }
-    return value.toString();
+    return std::make_unique<const QSettings>(QtPath(file), QSettings::IniFormat);
 }
 
 }  // namespace
@@ -55,7 +77,7 @@ std::optional<RegistryKey> RegistryKey::Open(const fs::path& file, RegistryAcces
         if (!fs::exists(status)) {
             return std::nullopt;
         }
-        state->values = std::make_unique<const QSettings>(QtPath(file), QSettings::IniFormat);
+        state->values = ReadValues(file);
         if (state->values->status() != QSettings::NoError) {
             return std::nullopt;
         }
@@ -65,23 +87,23 @@ std::optional<RegistryKey> RegistryKey::Open(const fs::path& file, RegistryAcces
 
 bool RegistryKey::QueryString(std::string_view name, std::string& value) const {
     VANTREL_ASSERT(m_state != nullptr);
-    const std::optional<QString> text = StoredText(m_state ? m_state->values.get() : nullptr, name);
-    if (!text) {
+    std::optional<std::string> bytes =
+        StoredBytes(StoredValue(m_state ? m_state->values.get() : nullptr, name));
+    if (!bytes) {
         return false;
     }
-    const QByteArray utf8 = text->toUtf8();
-    value.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    value = std::move(*bytes);
     return true;
 }
 
 bool RegistryKey::QueryNumber(std::string_view name, std::int32_t& value) const {
     VANTREL_ASSERT(m_state != nullptr);
-    const std::optional<QString> text = StoredText(m_state ? m_state->values.get() : nullptr, name);
-    if (!text) {
+    const QVariant stored = StoredValue(m_state ? m_state->values.get() : nullptr, name);
+    if (stored.typeId() != QMetaType::QString) {
         return false;
     }
     bool isNumber = false;
-    const int number = text->toInt(&isNumber, 10);
+    const int number = stored.toString().toInt(&isNumber, 10);
     if (isNumber) {
         value = number;
     }

@@ -30,7 +30,9 @@ public:
     ~RegistryKey();
 
     // False, leaving `value` as it was, when the value is missing or does
-    // not read as the type asked for (a number must fit in 32 bits).
+    // not read as the type asked for (a number is decimal and must fit in 32
+    // bits). A string comes back byte for byte as it was set or written,
+    // UTF-8 or not.
     bool QueryString(std::string_view name, std::string& value) const;
     bool QueryNumber(std::string_view name, std::int32_t& value) const;
 

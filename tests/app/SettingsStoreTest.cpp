@@ -50,13 +50,43 @@ TEST_F(SettingsStoreTest, ReadTakesWhatTheStoreHasAndNothingElse) {
     EXPECT_TRUE(view.NewestFirst().empty());
 }
 
+TEST_F(SettingsStoreTest, NumbersAreDecimalOnly) {
+    constexpr std::int32_t kept = 1;
+    const std::vector<std::pair<std::string, std::int32_t>> cases{
+        {"010", 10},
+        {"+4", 4},
+        {"-2", -2},
+        {"2147483647", 2147483647},
+        {"0x3", kept},
+        {"0b11", kept},
+        {"3.0", kept},
+        {"1e2", kept},
+        {"", kept},
+        {"2147483648", kept},
+        {"-2147483648", -2147483647 - 1},
+    };
+    std::string padding;
+    for (const auto& [text, port] : cases) {
+        // QSettings takes a file of the same size and millisecond as unchanged.
+        padding += std::string(16, 'p');
+        Store("[General]\nCom%20Port=" + text + "\nPadding=" + padding + "\n");
+        SettingsStore fresh(log, keyFile);
+        fresh.ReadSettings();
+        EXPECT_EQ(fresh.GetComPort(), port) << text;
+    }
+}
+
 TEST_F(SettingsStoreTest, MenusChangeMemoryOnlyAndSaveSurvivesARestart) {
     const std::string longFolder = "/data/" + std::string(300, 'w');
     pickerAnswer = longFolder;
     settings.OnLocationOfDataFile(*this);
     EXPECT_EQ(pickerStartedAt, "");
+    // Values that differ from one another and from where the restart below
+    // starts, so that a value stored under another's name shows.
     settings.OnComPort(3);
     settings.OnDataModeDde();
+    EXPECT_EQ(settings.GetDataMode(), DataModeDde);
+    settings.OnDataModeFile();
     log.OnReportingErrorOnly();
     EXPECT_FALSE(fs::exists(keyFile.parent_path()));
     EXPECT_TRUE(view.NewestFirst().empty());
@@ -68,12 +98,25 @@ TEST_F(SettingsStoreTest, MenusChangeMemoryOnlyAndSaveSurvivesARestart) {
     settings.OnSave();
     EXPECT_EQ(view.NewestFirst(), Lines{"Settings written to Registry"});
     EXPECT_EQ(FileContents(keyFile),
-              "[General]\nCom%20Port=3\nDataMode=0\nDirectory=" + longFolder + "\nReporting=0\n");
+              "[General]\nCom%20Port=3\nDataMode=1\nDirectory=" + longFolder + "\nReporting=0\n");
 
     ActivityLog restartedLog(view);
     restartedLog.SetReportLevelThreshold(9);
     SettingsStore restarted(restartedLog, keyFile);
-    EXPECT_EQ(Read(restarted, restartedLog), (Values{longFolder, 3, DataModeDde, 0}));
+    restarted.OnComPort(4);
+    restarted.OnDataModeDde();
+    EXPECT_EQ(Read(restarted, restartedLog), (Values{longFolder, 3, DataModeFile, 0}));
+}
+
+TEST_F(SettingsStoreTest, AFolderNameThatIsNoUtf8IsKeptByteForByte) {
+    const std::string folder = "/srv/m\xe9t\xe9o/\xff";
+    Store("[General]\nDirectory=" + folder + "\n");
+    settings.ReadSettings();
+    EXPECT_EQ(settings.GetDirectory(), folder);
+    settings.OnSave();
+    SettingsStore restarted(log, keyFile);
+    restarted.ReadSettings();
+    EXPECT_EQ(restarted.GetDirectory(), folder);
 }
 
 TEST_F(SettingsStoreTest, FailedSaveSaysSoAlone) {
@@ -81,8 +124,16 @@ TEST_F(SettingsStoreTest, FailedSaveSaysSoAlone) {
     settings.OnSave();
     EXPECT_EQ(view.NewestFirst(), Lines{"Unable to Read Registry Settings"});
 
+    // A file its user made read-only stays as it is, root or not.
+    fs::remove(keyFile);
+    Store("[General]\nCom%20Port=2\n");
+    fs::permissions(keyFile, fs::perms::owner_read | fs::perms::group_read);
+    settings.OnSave();
+    EXPECT_EQ(view.NewestFirst(), Lines(2, "Unable to Read Registry Settings"));
+    EXPECT_EQ(FileContents(keyFile), "[General]\nCom%20Port=2\n");
+
     dir.Write("in the way", "");
     SettingsStore blocked(log, dir.Path() / "in the way" / "Vantrel.conf");
     EXPECT_FALSE(blocked.WriteSettings());
-    EXPECT_EQ(view.NewestFirst(), Lines(2, "Unable to Read Registry Settings"));
+    EXPECT_EQ(view.NewestFirst(), Lines(3, "Unable to Read Registry Settings"));
 }

@@ -47,12 +47,15 @@ TEST(TextFileReader, ZeroByteEndsThePiecesTextButNotTheFile) {
     EXPECT_EQ(ReadAll(std::string("\0\xff\x01\n", 4)), (Lines{""}));
 }
 
-TEST(TextFileReader, EmptyAndMissingFiles) {
+TEST(TextFileReader, EmptyFileReadsNothingAndMissingFileOrFolderDoesNotOpen) {
     EXPECT_TRUE(ReadAll("").empty());
 
-    TextFileReader missing("/nonexistent/absent.txt");
-    std::string line;
-    EXPECT_FALSE(missing.IsOpen() || missing.ReadLine(line));
+    const TempDir dir;
+    for (const std::filesystem::path& path : {dir.Path() / "absent.txt", dir.Path()}) {
+        TextFileReader unreadable(path.c_str());
+        std::string line;
+        EXPECT_FALSE(unreadable.IsOpen() || unreadable.ReadLine(line)) << path;
+    }
 }
 
 TEST(TextFileReader, CrLfSplitBetweenReadBlocksIsOneLineEnd) {

@@ -97,26 +97,40 @@ TEST_F(PassListReaderTest, BadStampStopsTheReadingAndAsksToQuit) {
     for (const std::string& bad :
          {std::string("\n"), std::string("   \n"), std::string("2002051914300 a b 900 N\n"),
           std::string("200205191430000 a b 900 N\n"), std::string("20020519143000\n"),
-          std::string("20020519143000\ta b 900 N\n"), longest + "X\n"}) {
+          std::string("20020519143000\ta b 900 N\n"), std::string("\t20020519143000 a b 900 N\n"),
+          longest + "X\n"}) {
         const int before = table.GetItemCount();
         EXPECT_FALSE(Read(good + longest + "\n" + bad + good)) << bad;
         EXPECT_EQ(table.GetItemCount() - before, bad.size() > 99 ? 3 : 2) << bad;
         EXPECT_EQ(table.GetItemText(1, PassColumnName), longest.substr(23));
     }
     EXPECT_EQ(shown,
-              Strings(7, "Date Time String is too small - please upgrade the verion of WxTrack"));
-    EXPECT_EQ(quitRequests, 7);
+              Strings(8, "Date Time String is too small - please upgrade the verion of WxTrack"));
+    EXPECT_EQ(quitRequests, 8);
     EXPECT_EQ(reader.PassLengthText(), "900");
 }
 
-TEST_F(PassListReaderTest, DdeModeAddsAPlaceholderAtIndexOneAMissingFileNothing) {
+TEST_F(PassListReaderTest, DdeModeAddsAPlaceholderAtIndexOneAMissingFileOrAFolderNothing) {
     const Row placeholder{"DDE", "Server", "Option", ""};
     EXPECT_TRUE(reader.ReadPassList(DataModeDde, "nowhere"));
     EXPECT_EQ(Table(), Rows{placeholder});
     EXPECT_FALSE(reader.ReadPassList(DataModeFile, (dir.Path() / "nowhere").string()));
-    EXPECT_EQ(shown, Strings{"Can Not Open WxTrack Passlist.txt File"});
+    std::filesystem::create_directories(dir.Path() / "folder" / PassListReader::kFileName);
+    EXPECT_FALSE(reader.ReadPassList(DataModeFile, (dir.Path() / "folder").string()));
+    EXPECT_EQ(Table(), Rows{placeholder});
+    EXPECT_EQ(shown, Strings(2, "Can Not Open WxTrack Passlist.txt File"));
     EXPECT_TRUE(Read("20020519143000 a b 900 A\n"));
     EXPECT_TRUE(reader.ReadPassList(7, dir.Path().string()));
     EXPECT_EQ(Table(), (Rows{Table()[0], placeholder, placeholder}));
     EXPECT_EQ(view.NewestFirst().size(), 1u);
+
+    // A folder name is bytes, UTF-8 or not.
+    const std::string folder = (dir.Path() / "m\xe9t\xe9o").string();
+    dir.Write("m\xe9t\xe9o/PassList.txt", "20020519143000 a b 900 B\n");
+    EXPECT_TRUE(reader.ReadPassList(DataModeFile, folder));
+    EXPECT_EQ(Table()[0][PassColumnName], "B");
+    // No folder: the working directory.
+    const ScopedWorkingDirectory working(dir.Path());
+    EXPECT_TRUE(reader.ReadPassList(DataModeFile, ""));
+    EXPECT_EQ(Table()[0][PassColumnName], "A");
 }
