@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 // Error code and byte count of each completion.
 using Completions = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
@@ -68,6 +70,48 @@ TEST_F(SerialPortIoTest, RepliesOfAnyLengthEndTerminatedWithoutOlderBytes) {
     line.Send(std::string("H10\0abcd", 8));
     ASSERT_TRUE(port.ReceiveReply(8));
     EXPECT_EQ(std::string(port.m_szReply, 9), std::string("H10\0\0\0\0\0\0", 9));
+    EXPECT_TRUE(diagnostics.traces.empty());
+}
+
+TEST_F(SerialPortIoTest, AReplyInPiecesComesBackWholeWhileNoGapReachesTheQuietInterval) {
+    // As a receiver or a USB adapter may deliver it. The pieces of the second
+    // reply take longer together than the interval: only a quiet interval
+    // counted from the latest byte keeps them together.
+    struct Case {
+        std::uint32_t quietInterval;
+        std::vector<std::string> pieces;
+        std::chrono::milliseconds gap;
+    };
+    for (const Case& c :
+         {Case{50, {"H1", "01\r\n"}, 20ms}, Case{300, {"G", "00", "0\r\n"}, 200ms}}) {
+        port.SetTimeouts(COMMTIMEOUTS{c.quietInterval, 0, 0, 0, 0});
+        std::thread receiver([this, &c] {
+            for (const std::string& piece : c.pieces) {
+                line.Send(piece);
+                std::this_thread::sleep_for(c.gap);
+            }
+        });
+        EXPECT_TRUE(port.ReceiveReply(8));
+        receiver.join();
+        std::string whole;
+        for (const std::string& piece : c.pieces) {
+            whole += piece;
+        }
+        EXPECT_EQ(port.m_szReply, whole);
+    }
+}
+
+TEST_F(SerialPortIoTest, AReplyThatBeginsWithinTheTimeOutCountsThoughItEndsAfterIt) {
+    // A line whose quiet interval is long: the reply starts half a second
+    // before the three seconds are up and is only known complete after them.
+    port.SetTimeouts(COMMTIMEOUTS{1000, 0, 0, 0, 0});
+    std::thread receiver([this] {
+        std::this_thread::sleep_for(2500ms);
+        line.Send("H101\r\n");
+    });
+    EXPECT_TRUE(port.ReceiveReply(8));
+    receiver.join();
+    EXPECT_STREQ(port.m_szReply, "H101\r\n");
     EXPECT_TRUE(diagnostics.traces.empty());
 }
 
