@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -113,6 +114,24 @@ TEST_F(SerialPortIoTest, AReplyThatBeginsWithinTheTimeOutCountsThoughItEndsAfter
     receiver.join();
     EXPECT_STREQ(port.m_szReply, "H101\r\n");
     EXPECT_TRUE(diagnostics.traces.empty());
+}
+
+TEST_F(SerialPortIoTest, AQueuedReadsTotalTimeOutStartsWhenItsTurnComes) {
+    port.SetTimeouts(COMMTIMEOUTS{0, 0, 300, 0, 0});
+    Event firstEnded(EventReset::Manual, false);
+    Event secondEnded(EventReset::Manual, false);
+    OVERLAPPED first;
+    first.hEvent = &firstEnded;
+    OVERLAPPED second;
+    second.hEvent = &secondEnded;
+    std::array<char, 8> buffer{};
+    EXPECT_FALSE(port.Read(buffer.data(), 8, first));
+    EXPECT_FALSE(port.Read(buffer.data(), 8, second));
+    ASSERT_EQ(WaitForSingleObject(firstEnded, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(second.Internal, STATUS_PENDING);
+    std::uint32_t bytes = 99;
+    port.GetOverlappedResult(second, bytes, true);
+    EXPECT_EQ(bytes, 0u);
 }
 
 TEST_F(SerialPortIoTest, ACountBeyondTheReceiveBufferIsRefusedAndCut) {

@@ -338,10 +338,45 @@ TEST_F(SerialPortTest, DriverSettingsReachTheLine) {
     EXPECT_EQ(port.GetInputCount(), 3u);
     port.ClearInputBuffer();
     EXPECT_EQ(port.GetInputCount(), 0u);
+    // Bytes a read has already taken from the kernel are input all the same.
+    port.SetTimeouts(COMMTIMEOUTS{});
+    port.BeginReceive(8);
+    fakeLine.Send("def");
+    for (int tries = 0; tries < 5000 && (port.GetInputCount() < 3 || fakeLine.Queued() > 0);
+         ++tries) {
+        ::usleep(1000);
+    }
+    ASSERT_EQ(fakeLine.Queued(), 0);
+    port.ClearInputBuffer();
+    EXPECT_EQ(port.GetInputCount(), 0u);
+    port.AbortReads();
     EXPECT_TRUE(diagnostics.traces.empty());
 
     EXPECT_EQ(SerialErrorOf([&] { port.Escape(99); }), Code(EINVAL));
     EXPECT_EQ(diagnostics.traces.at(0), "Failed in call to EscapeCommFunction\n");
+}
+
+TEST_F(SerialPortTest, TimeOutShortcutsSetTheirFieldsAndKeepTheRest) {
+    OpenCom1(port);
+    const auto fields = [](const COMMTIMEOUTS& t) {
+        return std::vector<std::uint32_t>{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                                          t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
+                                          t.WriteTotalTimeoutConstant};
+    };
+    struct Case {
+        void (CSerialPort::*shortcut)();
+        std::vector<std::uint32_t> expected;
+    };
+    for (const auto& [shortcut, expected] :
+         {Case{&CSerialPort::SetImmediateTimeouts, {MAXDWORD, 0, 0, 0, 0}},
+          Case{&CSerialPort::ClearWriteTimeouts, {1, 2, 3, 0, 0}},
+          Case{&CSerialPort::SetImmediateReads, {MAXDWORD, 0, 0, 4, 5}}}) {
+        port.SetTimeouts(COMMTIMEOUTS{1, 2, 3, 4, 5});
+        (port.*shortcut)();
+        COMMTIMEOUTS now{};
+        port.GetTimeouts(now);
+        EXPECT_EQ(fields(now), expected);
+    }
 }
 
 TEST_F(SerialPortTest, DefaultConfigurationIsThatOfThePortNobodyHolds) {
