@@ -213,8 +213,10 @@ TEST_F(SerialPortIoTest, BytesThatArrivedBeforeAHangUpAreStillDelivered) {
     // The next command drops the read; the bytes it took stay.
     Command("H1?\r\n");
     line.HangUp();
+    ASSERT_TRUE(port.ReceiveReply(2));
+    EXPECT_STREQ(port.m_szReply, "ab");
     ASSERT_TRUE(port.ReceiveReply(8));
-    EXPECT_STREQ(port.m_szReply, "abc");
+    EXPECT_STREQ(port.m_szReply, "c");
     EXPECT_EQ(SerialErrorOf([this] { port.ReceiveReply(8); }), Code(EIO));
 }
 
@@ -254,6 +256,16 @@ TEST_F(SerialPortIoTest, WaitingForInputKeepsTheEventMask) {
     std::uint32_t mask = 0;
     port.GetMask(mask);
     EXPECT_EQ(mask, EV_ERR);
+
+    // A new mask ends a wait still pending, with no events.
+    Event ended(EventReset::Manual, false);
+    OVERLAPPED record;
+    record.hEvent = &ended;
+    std::uint32_t events = 99;
+    EXPECT_EQ(SerialErrorOf([&] { port.WaitEvent(events, record); }), ERROR_IO_PENDING);
+    port.SetMask(EV_RXCHAR);
+    EXPECT_TRUE(ended.IsSet());
+    EXPECT_EQ(events, 0u);
 }
 
 TEST_F(SerialPortIoTest, CompletionRoutinesRunOnlyInAlertableWaits) {
