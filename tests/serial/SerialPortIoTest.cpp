@@ -132,6 +132,13 @@ TEST_F(SerialPortIoTest, AQueuedReadsTotalTimeOutStartsWhenItsTurnComes) {
     std::uint32_t bytes = 99;
     port.GetOverlappedResult(second, bytes, true);
     EXPECT_EQ(bytes, 0u);
+
+    // With the immediate interval a total bounds the wait for the first byte.
+    port.SetTimeouts(COMMTIMEOUTS{MAXDWORD, 0, 3000, 0, 0});
+    EXPECT_FALSE(port.Read(buffer.data(), 8, first));
+    line.Send("G");
+    port.GetOverlappedResult(first, bytes, true);
+    EXPECT_EQ(bytes, 1u);
 }
 
 TEST_F(SerialPortIoTest, ACountBeyondTheReceiveBufferIsRefusedAndCut) {

@@ -309,7 +309,8 @@ TEST_F(SerialPortTest, ExceptionsCarryTheirCodeAndText) {
 TEST_F(SerialPortTest, OperationsOnAClosedPortAreProgrammingErrorsThatStillFail) {
     DCB dcb{};
     EXPECT_EQ(SerialErrorOf([&] { port.GetState(dcb); }), Code(EBADF));
-    EXPECT_EQ(diagnostics.assertions.size(), 1u);
+    EXPECT_EQ(SerialErrorOf([&] { port.Write("H", 1); }), Code(EBADF));
+    EXPECT_EQ(diagnostics.assertions.size(), 2u);
     EXPECT_EQ(diagnostics.traces.at(0), "Failed in call to GetCommState\n");
 
     // ClearBreak has no trace line of its own.
@@ -351,6 +352,12 @@ TEST_F(SerialPortTest, DriverSettingsReachTheLine) {
     EXPECT_EQ(port.GetInputCount(), 0u);
     port.AbortReads();
     EXPECT_TRUE(diagnostics.traces.empty());
+
+    port.SetQueueSizes(1000, 2000);
+    COMMPROP properties{};
+    port.GetProperties(properties);
+    EXPECT_EQ(properties.dwCurrentRxQueue, 1000u);
+    EXPECT_EQ(properties.dwCurrentTxQueue, 2000u);
 
     EXPECT_EQ(SerialErrorOf([&] { port.Escape(99); }), Code(EINVAL));
     EXPECT_EQ(diagnostics.traces.at(0), "Failed in call to EscapeCommFunction\n");
