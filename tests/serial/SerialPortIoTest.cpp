@@ -133,12 +133,16 @@ TEST_F(SerialPortIoTest, AQueuedReadsTotalTimeOutStartsWhenItsTurnComes) {
     port.GetOverlappedResult(second, bytes, true);
     EXPECT_EQ(bytes, 0u);
 
-    // With the immediate interval a total bounds the wait for the first byte.
-    port.SetTimeouts(COMMTIMEOUTS{MAXDWORD, 0, 3000, 0, 0});
-    EXPECT_FALSE(port.Read(buffer.data(), 8, first));
-    line.Send("G");
-    port.GetOverlappedResult(first, bytes, true);
-    EXPECT_EQ(bytes, 1u);
+    // With the immediate interval a total, by constant or by multiplier,
+    // bounds the wait for the first byte.
+    for (const COMMTIMEOUTS& timeouts :
+         {COMMTIMEOUTS{MAXDWORD, 0, 3000, 0, 0}, COMMTIMEOUTS{MAXDWORD, 375, 0, 0, 0}}) {
+        port.SetTimeouts(timeouts);
+        EXPECT_FALSE(port.Read(buffer.data(), 8, first));
+        line.Send("G");
+        port.GetOverlappedResult(first, bytes, true);
+        EXPECT_EQ(bytes, 1u);
+    }
 }
 
 TEST_F(SerialPortIoTest, ACountBeyondTheReceiveBufferIsRefusedAndCut) {
