@@ -116,7 +116,7 @@ TEST_F(SerialPortIoTest, AReplyThatBeginsWithinTheTimeOutCountsThoughItEndsAfter
     EXPECT_TRUE(diagnostics.traces.empty());
 }
 
-TEST_F(SerialPortIoTest, AQueuedReadsTotalTimeOutStartsWhenItsTurnComes) {
+TEST_F(SerialPortIoTest, TotalReadTimeOutsCountFromTheReadsTurnAndBoundTheWaitForAByte) {
     port.SetTimeouts(COMMTIMEOUTS{0, 0, 300, 0, 0});
     Event firstEnded(EventReset::Manual, false);
     Event secondEnded(EventReset::Manual, false);
