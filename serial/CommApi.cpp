@@ -7,10 +7,7 @@
 
 #include <cerrno>
 #include <charconv>
-#include <memory>
-#include <mutex>
 #include <string_view>
-#include <unordered_map>
 
 #include "platform/kernel/CompletionQueue.h"
 #include "platform/kernel/DeviceMap.h"
@@ -20,69 +17,20 @@
 
 namespace {
 
-// What the driver holds for every handle in use. A descriptor that arrives
-// here without having been opened by CreateCommFile is taken on as it is.
-class HandleTable {
-public:
-    void Add(int handle, std::shared_ptr<CommDevice> device) {
-        const std::lock_guard lock(m_mutex);
-        m_devices[handle] = std::move(device);
-    }
-
-    std::shared_ptr<CommDevice> Find(int handle) {
-        const std::lock_guard lock(m_mutex);
-        if (const auto found = m_devices.find(handle); found != m_devices.end()) {
-            if (found->second->Describes(handle)) {
-                return found->second;
-            }
-            found->second->Abandon();
-            m_devices.erase(found);
-        }
-        if (handle < 0) {
-            errno = EBADF;
-            return nullptr;
-        }
-        std::shared_ptr<CommDevice> device = CommDevice::Adopt(handle);
-        if (device != nullptr) {
-            m_devices[handle] = device;
-        }
-        return device;
-    }
-
-    std::shared_ptr<CommDevice> Remove(int handle) {
-        const std::lock_guard lock(m_mutex);
-        const auto found = m_devices.find(handle);
-        if (found == m_devices.end()) {
-            return nullptr;
-        }
-        std::shared_ptr<CommDevice> device = std::move(found->second);
-        m_devices.erase(found);
-        return device;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::unordered_map<int, std::shared_ptr<CommDevice>> m_devices;
-};
-
-HandleTable& Handles() {
-    // Never destroyed: worker threads may still end transfers while the
-    // process exits, and must not meet a table that is already gone.
-    static HandleTable* const table = new HandleTable;
-    return *table;
-}
-
-// Calls `operation` on the handle's device; false (errno set) without one.
+// Calls `operation` on the port; false (errno set) without one.
 template <class Operation>
-bool WithDevice(int handle, Operation operation) {
-    const std::shared_ptr<CommDevice> device = Handles().Find(handle);
-    return device != nullptr && operation(*device);
+bool WithDevice(CommDevice* port, Operation operation) {
+    if (port == nullptr) {
+        errno = EBADF;
+        return false;
+    }
+    return operation(*port);
 }
 
 // Starts a transfer; without a record of the caller's, waits for its end.
 template <class Start>
-bool RunTransfer(int handle, OVERLAPPED* record, std::uint32_t* bytes, Start start) {
-    return WithDevice(handle, [&](CommDevice& device) {
+bool RunTransfer(CommDevice* port, OVERLAPPED* record, std::uint32_t* bytes, Start start) {
+    return WithDevice(port, [&](CommDevice& device) {
         if (record != nullptr) {
             const bool ended = start(device.Io(), PortIo::Notice{record, nullptr, nullptr});
             if (bytes != nullptr) {
@@ -103,9 +51,9 @@ bool RunTransfer(int handle, OVERLAPPED* record, std::uint32_t* bytes, Start sta
 
 // Starts a transfer whose end queues `routine` for this thread.
 template <class Start>
-bool RunWithRoutine(int handle, OVERLAPPED& record, LPOVERLAPPED_COMPLETION_ROUTINE routine,
+bool RunWithRoutine(CommDevice* port, OVERLAPPED& record, LPOVERLAPPED_COMPLETION_ROUTINE routine,
                     Start start) {
-    return WithDevice(handle, [&](CommDevice& device) {
+    return WithDevice(port, [&](CommDevice& device) {
         const PortIo::Notice notice{&record, routine, CompletionQueue::ForCurrentThread()};
         return start(device.Io(), notice) || errno == static_cast<int>(ERROR_IO_PENDING);
     });
@@ -152,114 +100,112 @@ void FillConfig(COMMCONFIG& config, const DCB& dcb) {
 
 }  // namespace
 
-int CreateCommFile(const std::string& path) {
-    std::shared_ptr<CommDevice> device = CommDevice::OpenExclusive(path);
-    if (device == nullptr) {
-        return INVALID_HANDLE_VALUE;
+CommHandle CreateCommFile(const std::string& path) {
+    return CommDevice::OpenExclusive(path);
+}
+
+CommHandle AdoptCommFile(int fd) {
+    return CommDevice::Adopt(fd);
+}
+
+bool CloseHandle(CommHandle handle) {
+    if (handle == nullptr) {
+        errno = EBADF;
+        return false;
     }
-    const int handle = device->Handle();
-    Handles().Add(handle, std::move(device));
-    return handle;
+    return handle->Close();
 }
 
-bool CloseHandle(int handle) {
-    if (const std::shared_ptr<CommDevice> device = Handles().Remove(handle)) {
-        return device->Close();
-    }
-    return ::close(handle) == 0;
+bool GetCommState(CommDevice* port, DCB& dcb) {
+    return WithDevice(port, [&dcb](CommDevice& device) { return device.GetState(dcb); });
 }
 
-bool GetCommState(int handle, DCB& dcb) {
-    return WithDevice(handle, [&dcb](CommDevice& device) { return device.GetState(dcb); });
+bool SetCommState(CommDevice* port, const DCB& dcb) {
+    return WithDevice(port, [&dcb](CommDevice& device) { return device.SetState(dcb); });
 }
 
-bool SetCommState(int handle, const DCB& dcb) {
-    return WithDevice(handle, [&dcb](CommDevice& device) { return device.SetState(dcb); });
-}
-
-bool GetCommTimeouts(int handle, COMMTIMEOUTS& timeouts) {
-    return WithDevice(handle, [&timeouts](CommDevice& device) {
+bool GetCommTimeouts(CommDevice* port, COMMTIMEOUTS& timeouts) {
+    return WithDevice(port, [&timeouts](CommDevice& device) {
         timeouts = device.Io().Timeouts();
         return true;
     });
 }
 
-bool SetCommTimeouts(int handle, const COMMTIMEOUTS& timeouts) {
-    return WithDevice(handle, [&timeouts](CommDevice& device) {
+bool SetCommTimeouts(CommDevice* port, const COMMTIMEOUTS& timeouts) {
+    return WithDevice(port, [&timeouts](CommDevice& device) {
         device.Io().SetTimeouts(timeouts);
         return true;
     });
 }
 
-bool GetCommMask(int handle, std::uint32_t& mask) {
-    return WithDevice(handle, [&mask](CommDevice& device) {
+bool GetCommMask(CommDevice* port, std::uint32_t& mask) {
+    return WithDevice(port, [&mask](CommDevice& device) {
         mask = device.Io().Mask();
         return true;
     });
 }
 
-bool SetCommMask(int handle, std::uint32_t mask) {
-    return WithDevice(handle, [mask](CommDevice& device) {
+bool SetCommMask(CommDevice* port, std::uint32_t mask) {
+    return WithDevice(port, [mask](CommDevice& device) {
         device.Io().SetMask(mask);
         return true;
     });
 }
 
-bool SetupComm(int handle, std::uint32_t inQueue, std::uint32_t outQueue) {
-    return WithDevice(handle,
+bool SetupComm(CommDevice* port, std::uint32_t inQueue, std::uint32_t outQueue) {
+    return WithDevice(port,
                       [=](CommDevice& device) { return device.SetQueueSizes(inQueue, outQueue); });
 }
 
-bool FlushFileBuffers(int handle) {
-    return WithDevice(handle, [](CommDevice& device) { return device.Flush(); });
+bool FlushFileBuffers(CommDevice* port) {
+    return WithDevice(port, [](CommDevice& device) { return device.Flush(); });
 }
 
-bool PurgeComm(int handle, std::uint32_t flags) {
-    return WithDevice(handle, [flags](CommDevice& device) { return device.Purge(flags); });
+bool PurgeComm(CommDevice* port, std::uint32_t flags) {
+    return WithDevice(port, [flags](CommDevice& device) { return device.Purge(flags); });
 }
 
-bool EscapeCommFunction(int handle, std::uint32_t function) {
-    return WithDevice(handle, [function](CommDevice& device) { return device.Escape(function); });
+bool EscapeCommFunction(CommDevice* port, std::uint32_t function) {
+    return WithDevice(port, [function](CommDevice& device) { return device.Escape(function); });
 }
 
-bool SetCommBreak(int handle) {
-    return EscapeCommFunction(handle, SETBREAK);
+bool SetCommBreak(CommDevice* port) {
+    return EscapeCommFunction(port, SETBREAK);
 }
 
-bool ClearCommBreak(int handle) {
-    return EscapeCommFunction(handle, CLRBREAK);
+bool ClearCommBreak(CommDevice* port) {
+    return EscapeCommFunction(port, CLRBREAK);
 }
 
-bool ClearCommError(int handle, std::uint32_t* errors, COMSTAT* status) {
-    return WithDevice(handle,
-                      [=](CommDevice& device) { return device.ClearError(errors, status); });
+bool ClearCommError(CommDevice* port, std::uint32_t* errors, COMSTAT* status) {
+    return WithDevice(port, [=](CommDevice& device) { return device.ClearError(errors, status); });
 }
 
-bool GetCommProperties(int handle, COMMPROP& properties) {
+bool GetCommProperties(CommDevice* port, COMMPROP& properties) {
     return WithDevice(
-        handle, [&properties](CommDevice& device) { return device.GetProperties(properties); });
+        port, [&properties](CommDevice& device) { return device.GetProperties(properties); });
 }
 
-bool GetCommModemStatus(int handle, std::uint32_t& status) {
-    return WithDevice(handle,
+bool GetCommModemStatus(CommDevice* port, std::uint32_t& status) {
+    return WithDevice(port,
                       [&status](CommDevice& device) { return device.GetModemStatus(status); });
 }
 
-bool GetCommConfig(int handle, COMMCONFIG& config, std::uint32_t& size) {
+bool GetCommConfig(CommDevice* port, COMMCONFIG& config, std::uint32_t& size) {
     DCB dcb{};
-    if (!RoomForConfig(size) || !GetCommState(handle, dcb)) {
+    if (!RoomForConfig(size) || !GetCommState(port, dcb)) {
         return false;
     }
     FillConfig(config, dcb);
     return true;
 }
 
-bool SetCommConfig(int handle, const COMMCONFIG& config, std::uint32_t size) {
+bool SetCommConfig(CommDevice* port, const COMMCONFIG& config, std::uint32_t size) {
     if (size < sizeof(COMMCONFIG)) {
         errno = EINVAL;
         return false;
     }
-    return SetCommState(handle, config.dcb);
+    return SetCommState(port, config.dcb);
 }
 
 bool GetDefaultCommConfig(const std::string& name, COMMCONFIG& config, std::uint32_t& size) {
@@ -296,56 +242,55 @@ bool SetDefaultCommConfig(const std::string& name, const COMMCONFIG& config, std
            ::tcsetattr(fd.Get(), TCSANOW, &line) == 0;
 }
 
-bool ReadFile(int handle, void* buffer, std::uint32_t count, std::uint32_t* bytesRead,
+bool ReadFile(CommDevice* port, void* buffer, std::uint32_t count, std::uint32_t* bytesRead,
               OVERLAPPED* record) {
-    return RunTransfer(handle, record, bytesRead, [=](PortIo& io, const PortIo::Notice& notice) {
+    return RunTransfer(port, record, bytesRead, [=](PortIo& io, const PortIo::Notice& notice) {
         return io.StartRead(buffer, count, notice);
     });
 }
 
-bool WriteFile(int handle, const void* data, std::uint32_t count, std::uint32_t* bytesWritten,
+bool WriteFile(CommDevice* port, const void* data, std::uint32_t count, std::uint32_t* bytesWritten,
                OVERLAPPED* record) {
-    return RunTransfer(handle, record, bytesWritten, [=](PortIo& io, const PortIo::Notice& notice) {
+    return RunTransfer(port, record, bytesWritten, [=](PortIo& io, const PortIo::Notice& notice) {
         return io.StartWrite(data, count, notice);
     });
 }
 
-bool ReadFileEx(int handle, void* buffer, std::uint32_t count, OVERLAPPED& record,
+bool ReadFileEx(CommDevice* port, void* buffer, std::uint32_t count, OVERLAPPED& record,
                 LPOVERLAPPED_COMPLETION_ROUTINE routine) {
-    return RunWithRoutine(handle, record, routine, [=](PortIo& io, const PortIo::Notice& notice) {
+    return RunWithRoutine(port, record, routine, [=](PortIo& io, const PortIo::Notice& notice) {
         return io.StartRead(buffer, count, notice);
     });
 }
 
-bool WriteFileEx(int handle, const void* data, std::uint32_t count, OVERLAPPED& record,
+bool WriteFileEx(CommDevice* port, const void* data, std::uint32_t count, OVERLAPPED& record,
                  LPOVERLAPPED_COMPLETION_ROUTINE routine) {
-    return RunWithRoutine(handle, record, routine, [=](PortIo& io, const PortIo::Notice& notice) {
+    return RunWithRoutine(port, record, routine, [=](PortIo& io, const PortIo::Notice& notice) {
         return io.StartWrite(data, count, notice);
     });
 }
 
-bool GetOverlappedResult(int handle, OVERLAPPED& record, std::uint32_t& bytes, bool wait) {
-    return WithDevice(handle,
+bool GetOverlappedResult(CommDevice* port, OVERLAPPED& record, std::uint32_t& bytes, bool wait) {
+    return WithDevice(port,
                       [&](CommDevice& device) { return device.Io().Result(record, bytes, wait); });
 }
 
-bool CancelIo(int handle) {
-    return WithDevice(handle, [](CommDevice& device) {
+bool CancelIo(CommDevice* port) {
+    return WithDevice(port, [](CommDevice& device) {
         device.Io().Cancel(true, true, true);
         return true;
     });
 }
 
-bool TransmitCommChar(int handle, char character) {
-    return WithDevice(handle,
+bool TransmitCommChar(CommDevice* port, char character) {
+    return WithDevice(port,
                       [character](CommDevice& device) { return device.TransmitChar(character); });
 }
 
-bool WaitCommEvent(int handle, std::uint32_t& events, OVERLAPPED* record) {
-    return RunTransfer(handle, record, nullptr,
-                       [&events](PortIo& io, const PortIo::Notice& notice) {
-                           return io.StartCommWait(events, *notice.record);
-                       });
+bool WaitCommEvent(CommDevice* port, std::uint32_t& events, OVERLAPPED* record) {
+    return RunTransfer(port, record, nullptr, [&events](PortIo& io, const PortIo::Notice& notice) {
+        return io.StartCommWait(events, *notice.record);
+    });
 }
 
 void ResetOverlapped(OVERLAPPED& record, Event* event) {

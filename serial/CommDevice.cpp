@@ -4,7 +4,6 @@
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -40,7 +39,7 @@ void ReportHeldPortAsAccessDenied() {
     }
 }
 
-std::shared_ptr<CommDevice> CommDevice::OpenExclusive(const std::string& path) {
+std::unique_ptr<CommDevice> CommDevice::OpenExclusive(const std::string& path) {
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.IsValid()) {
         ReportHeldPortAsAccessDenied();
@@ -50,26 +49,24 @@ std::shared_ptr<CommDevice> CommDevice::OpenExclusive(const std::string& path) {
         errno = ENOTTY;
         return nullptr;
     }
+    // Not the terminal's exclusive mode: it outlives a program that is
+    // killed and then keeps every user but root out until the other end
+    // closes.
     if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
         ReportHeldPortAsAccessDenied();
-        return nullptr;
-    }
-    // Only once the lock is ours: clearing exclusive mode on failure would
-    // take it from the program that holds the port.
-    if (::ioctl(fd.Get(), TIOCEXCL) != 0) {
         return nullptr;
     }
     // A terminal keeps what an earlier user of the port left unread (a
     // receiver's answer to a program that has gone); it is no reply to us.
     ::tcflush(fd.Get(), TCIFLUSH);
-    std::shared_ptr<CommDevice> device = Make(fd.Get(), true);
+    std::unique_ptr<CommDevice> device = Make(fd.Get());
     if (device != nullptr) {
         fd.Release();
     }
     return device;
 }
 
-std::shared_ptr<CommDevice> CommDevice::Adopt(int fd) {
+std::unique_ptr<CommDevice> CommDevice::Adopt(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags == -1) {
         return nullptr;
@@ -81,53 +78,33 @@ std::shared_ptr<CommDevice> CommDevice::Adopt(int fd) {
     if (::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
         return nullptr;
     }
-    return Make(fd, false);
+    return Make(fd);
 }
 
-std::shared_ptr<CommDevice> CommDevice::Make(int fd, bool exclusive) {
+std::unique_ptr<CommDevice> CommDevice::Make(int fd) {
     // Until it is made, the descriptor stays with the caller, who closes an
     // opened one and keeps an adopted one.
-    return NullOnFailure([fd, exclusive] {
+    return NullOnFailure([fd] {
         auto io = std::make_unique<PortIo>(fd);
-        return std::make_shared<CommDevice>(Key{}, fd, exclusive, std::move(io));
+        return std::make_unique<CommDevice>(Key{}, fd, std::move(io));
     });
 }
 
-CommDevice::CommDevice(Key /*onlyFromFactories*/, int fd, bool exclusive,
-                       std::unique_ptr<PortIo> io)
-    : m_fd(fd), m_exclusive(exclusive), m_driverState(FreshPortState()), m_io(std::move(io)) {
-    struct stat status {};
-    if (::fstat(m_fd.Get(), &status) == 0) {
-        m_device = status.st_dev;
-        m_inode = status.st_ino;
-    }
-}
+CommDevice::CommDevice(Key /*onlyFromFactories*/, int fd, std::unique_ptr<PortIo> io)
+    : m_fd(fd), m_driverState(FreshPortState()), m_io(std::move(io)) {}
 
 CommDevice::~CommDevice() {
     Close();
 }
 
-bool CommDevice::Describes(int fd) const {
-    struct stat status {};
-    return ::fstat(fd, &status) == 0 && status.st_dev == m_device && status.st_ino == m_inode;
-}
-
 bool CommDevice::Close() {
     m_io.reset();
-    if (!m_fd.IsValid()) {
-        return true;
-    }
-    if (m_exclusive) {
-        // Exclusive mode belongs to the terminal, not to our descriptor: it
-        // would outlive us while another process (a simulator) keeps it open.
-        ::ioctl(m_fd.Get(), TIOCNXCL);
-    }
-    return ::close(m_fd.Release()) == 0;
+    return !m_fd.IsValid() || ::close(m_fd.Release()) == 0;
 }
 
-void CommDevice::Abandon() {
+int CommDevice::Release() {
     m_io.reset();
-    m_fd.Release();
+    return m_fd.Release();
 }
 
 bool CommDevice::Alive() const {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -17,35 +15,35 @@ void ReportHeldPortAsAccessDenied();
 
 // One open terminal with what a serial driver keeps for it: the settings
 // termios cannot hold, the queue sizes asked for, the error counts already
-// reported, and the engine running its transfers. Each call returns false
-// with errno set when the system refuses it.
+// reported, and the engine running its transfers. The device owns its
+// descriptor. Each call returns false with errno set when the system
+// refuses it.
 class CommDevice {
     struct Key {
         explicit Key() = default;
     };
 
 public:
-    // Opens `path` for exclusive use (flock, and TIOCEXCL against programs
-    // that do not lock). Null with errno on failure: EACCES when another
-    // program holds the port, ENOTTY when the path is no terminal.
-    static std::shared_ptr<CommDevice> OpenExclusive(const std::string& path);
-    // Takes on a terminal descriptor opened elsewhere; it is made non-blocking.
-    static std::shared_ptr<CommDevice> Adopt(int fd);
+    // Opens `path` for exclusive use: a lock on the open file, which the
+    // kernel drops with the last descriptor, so a program that dies gives
+    // the port up. Null with errno on failure: EACCES when another program
+    // holds the port, ENOTTY when the path is no terminal.
+    static std::unique_ptr<CommDevice> OpenExclusive(const std::string& path);
+    // Takes on a terminal descriptor opened elsewhere; it is made
+    // non-blocking. On failure it stays the caller's.
+    static std::unique_ptr<CommDevice> Adopt(int fd);
 
-    CommDevice(Key onlyFromFactories, int fd, bool exclusive, std::unique_ptr<PortIo> io);
+    CommDevice(Key onlyFromFactories, int fd, std::unique_ptr<PortIo> io);
     ~CommDevice();
     CommDevice(const CommDevice&) = delete;
     CommDevice& operator=(const CommDevice&) = delete;
 
     int Handle() const { return m_fd.Get(); }
-    // True while `fd` still is the file this device was made for.
-    bool Describes(int fd) const;
-    // Ends every transfer as cancelled, gives up exclusive use and closes
-    // the descriptor; false with errno when close() failed.
+    // Ends every transfer as cancelled and closes the descriptor; false
+    // with errno when close() failed.
     bool Close();
-    // Ends every transfer and lets the descriptor go without closing it (it
-    // was closed behind our back and its number now names something else).
-    void Abandon();
+    // Ends every transfer as cancelled and gives the descriptor up, open.
+    int Release();
 
     PortIo& Io() { return *m_io; }
 
@@ -61,13 +59,10 @@ public:
     bool TransmitChar(char character);
 
 private:
-    static std::shared_ptr<CommDevice> Make(int fd, bool exclusive);
+    static std::unique_ptr<CommDevice> Make(int fd);
     bool Alive() const;
 
     UniqueFd m_fd;
-    const bool m_exclusive;
-    dev_t m_device = 0;
-    ino_t m_inode = 0;
     mutable std::mutex m_mutex;
     DCB m_driverState;
     std::uint32_t m_inQueue = 0;

@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 class CObject;
+class CommDevice;
 class Event;
 class PortIo;
 
@@ -11,6 +13,10 @@ class PortIo;
 // kept with their names, fields and values; the functions of CommApi.h
 // carry them over to Linux terminals.
 
+// An open port; the handle owns it, descriptor and transfers. A descriptor
+// number alone says nothing of who owns it: once closed it names whatever
+// is opened next. INVALID_HANDLE_VALUE is the number of no descriptor.
+using CommHandle = std::unique_ptr<CommDevice>;
 inline constexpr int INVALID_HANDLE_VALUE = -1;
 inline constexpr std::uint32_t MAXDWORD = 0xFFFFFFFF;
 

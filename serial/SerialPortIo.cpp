@@ -52,7 +52,7 @@ std::uint32_t CSerialPort::Read(void* lpBuf, std::uint32_t dwCount) {
     AssertOpen();
     VANTREL_ASSERT(!m_bOverlapped);
     std::uint32_t bytesRead = 0;
-    RequireSerialCall(ReadFile(m_hComm, lpBuf, dwCount, &bytesRead, nullptr),
+    RequireSerialCall(ReadFile(m_hComm.get(), lpBuf, dwCount, &bytesRead, nullptr),
                       "Failed in call to ReadFile\n");
     return bytesRead;
 }
@@ -62,8 +62,9 @@ bool CSerialPort::Read(void* lpBuf, std::uint32_t dwCount, OVERLAPPED& overlappe
     AssertOpen();
     VANTREL_ASSERT(m_bOverlapped);
     std::uint32_t bytesRead = 0;
-    const bool ended = EndedOrPending(ReadFile(m_hComm, lpBuf, dwCount, &bytesRead, &overlapped),
-                                      "Failed in call to ReadFile\n");
+    const bool ended =
+        EndedOrPending(ReadFile(m_hComm.get(), lpBuf, dwCount, &bytesRead, &overlapped),
+                       "Failed in call to ReadFile\n");
     if (ended && pBytesRead != nullptr) {
         *pBytesRead = bytesRead;
     }
@@ -73,7 +74,7 @@ bool CSerialPort::Read(void* lpBuf, std::uint32_t dwCount, OVERLAPPED& overlappe
 std::uint32_t CSerialPort::Write(const void* lpBuf, std::uint32_t dwCount) {
     AssertOpen();
     std::uint32_t bytesWritten = 0;
-    RequireSerialCall(WriteFile(m_hComm, lpBuf, dwCount, &bytesWritten, nullptr),
+    RequireSerialCall(WriteFile(m_hComm.get(), lpBuf, dwCount, &bytesWritten, nullptr),
                       "Failed in call to WriteFile\n");
     return bytesWritten;
 }
@@ -81,7 +82,7 @@ std::uint32_t CSerialPort::Write(const void* lpBuf, std::uint32_t dwCount) {
 bool CSerialPort::Write(const void* lpBuf, std::uint32_t dwCount, OVERLAPPED& overlapped) {
     AssertOpen();
     VANTREL_ASSERT(m_bOverlapped);
-    return EndedOrPending(WriteFile(m_hComm, lpBuf, dwCount, nullptr, &overlapped),
+    return EndedOrPending(WriteFile(m_hComm.get(), lpBuf, dwCount, nullptr, &overlapped),
                           "Failed in call to WriteFile\n");
 }
 
@@ -89,7 +90,7 @@ void CSerialPort::GetOverlappedResult(OVERLAPPED& overlapped, std::uint32_t& dwB
                                       bool bWait) {
     AssertOpen();
     VANTREL_ASSERT(m_bOverlapped);
-    if (!::GetOverlappedResult(m_hComm, overlapped, dwBytesTransferred, bWait)) {
+    if (!::GetOverlappedResult(m_hComm.get(), overlapped, dwBytesTransferred, bWait)) {
         RequireSerialCall(errno == static_cast<int>(ERROR_IO_PENDING),
                           "Failed in call to GetOverlappedResult\n");
     }
@@ -102,7 +103,7 @@ bool CSerialPort::WriteAndWait(const void* lpBuf, std::uint32_t dwCount, OVERLAP
     }
     // From here the event is the caller's, who deletes it with the record.
     overlapped.hEvent = event.release();
-    if (WriteFile(m_hComm, lpBuf, dwCount, nullptr, &overlapped)) {
+    if (WriteFile(m_hComm.get(), lpBuf, dwCount, nullptr, &overlapped)) {
         return true;
     }
     const bool pending = errno == static_cast<int>(ERROR_IO_PENDING);
@@ -120,7 +121,7 @@ void CSerialPort::WriteEx(const void* lpBuf, std::uint32_t dwCount) {
     StartWithRoutine(
         *this,
         [&](OVERLAPPED& record) {
-            return WriteFileEx(m_hComm, lpBuf, dwCount, record, DispatchCompletion);
+            return WriteFileEx(m_hComm.get(), lpBuf, dwCount, record, DispatchCompletion);
         },
         "Failed in call to WriteFileEx\n");
 }
@@ -130,7 +131,7 @@ void CSerialPort::ReadEx(void* lpBuf, std::uint32_t dwCount) {
     StartWithRoutine(
         *this,
         [&](OVERLAPPED& record) {
-            return ReadFileEx(m_hComm, lpBuf, dwCount, record, DispatchCompletion);
+            return ReadFileEx(m_hComm.get(), lpBuf, dwCount, record, DispatchCompletion);
         },
         "Failed in call to ReadFileEx\n");
 }
@@ -162,18 +163,20 @@ void CSerialPort::CancelPendingIo() {
             "or Win 98 to use this function\n");
         ThrowSerialError(ERROR_CALL_NOT_IMPLEMENTED);
     }
-    RequireSerialCall(g_cancelIoEntry.m_pfnCancelIo(m_hComm), "Failed in call to CancelIO\n");
+    RequireSerialCall(g_cancelIoEntry.m_pfnCancelIo(m_hComm.get()), "Failed in call to CancelIO\n");
 }
 
 void CSerialPort::TransmitChar(char cChar) {
     AssertOpen();
-    RequireSerialCall(TransmitCommChar(m_hComm, cChar), "Failed in call to TransmitCommChar\n");
+    RequireSerialCall(TransmitCommChar(m_hComm.get(), cChar),
+                      "Failed in call to TransmitCommChar\n");
 }
 
 void CSerialPort::WaitEvent(std::uint32_t& dwMask) {
     AssertOpen();
     VANTREL_ASSERT(!m_bOverlapped);
-    RequireSerialCall(WaitCommEvent(m_hComm, dwMask, nullptr), "Failed in call to WaitCommEvent\n");
+    RequireSerialCall(WaitCommEvent(m_hComm.get(), dwMask, nullptr),
+                      "Failed in call to WaitCommEvent\n");
 }
 
 void CSerialPort::WaitEvent(std::uint32_t& dwMask, OVERLAPPED& overlapped) {
@@ -181,7 +184,7 @@ void CSerialPort::WaitEvent(std::uint32_t& dwMask, OVERLAPPED& overlapped) {
     VANTREL_ASSERT(m_bOverlapped);
     VANTREL_ASSERT(overlapped.hEvent != nullptr);
     // Even a wait still pending is reported as a failure (code ERROR_IO_PENDING).
-    RequireSerialCall(WaitCommEvent(m_hComm, dwMask, &overlapped),
+    RequireSerialCall(WaitCommEvent(m_hComm.get(), dwMask, &overlapped),
                       "Failed in call to WaitCommEvent\n");
 }
 
@@ -229,7 +232,7 @@ bool CSerialPort::ReceiveReply(std::uint32_t dwCount) {
     VANTREL_ASSERT(dwCount <= kReceiveBufferSize);
     dwCount = std::min<std::uint32_t>(dwCount, kReceiveBufferSize);
     BeginReceive(dwCount);
-    if (!WaitForReply()) {
+    if (!WaitForReply() && !ReplyHasBegun()) {
         Trace("No Data from Radio port\n");
         return false;
     }
@@ -244,6 +247,15 @@ bool CSerialPort::WaitForReply() {
     }
     return WaitForSingleObject(g_radioEvent, static_cast<std::uint32_t>(m_replyTimeout.count())) ==
            WAIT_OBJECT_0;
+}
+
+bool CSerialPort::ReplyHasBegun() {
+    // A reply that began in time is heard out, though the quiet interval
+    // that ends it runs past the time-out. Without an interval only the
+    // full count would end the read, which may never come.
+    COMMTIMEOUTS timeouts{};
+    GetTimeouts(timeouts);
+    return timeouts.ReadIntervalTimeout != 0 && GetInputCount() > 0;
 }
 
 void CSerialPort::CopyReply(std::uint32_t dwCount) {

@@ -1,10 +1,13 @@
 #include "serial/serialport.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <ostream>
+#include <utility>
 
 #include "framework/AsciiText.h"
 #include "framework/Diagnostics.h"
@@ -12,6 +15,7 @@
 #include "platform/kernel/DeviceMap.h"
 #include "platform/kernel/ErrorText.h"
 #include "serial/CommApi.h"
+#include "serial/CommDevice.h"
 #include "serial/SerialFailure.h"
 
 IMPLEMENT_DYNAMIC(CSerialException, CException)
@@ -146,7 +150,7 @@ CSerialPort::~CSerialPort() {
 
 void CSerialPort::DumpDiagnostics(std::ostream& dc) const {
     DumpObjectHeader(dc, *this);
-    dc << "m_hComm = " << m_hComm << "\n";
+    dc << "m_hComm = " << (IsOpen() ? m_hComm->Handle() : INVALID_HANDLE_VALUE) << "\n";
     dc << "m_bOverlapped = " << m_bOverlapped;
 }
 
@@ -195,125 +199,140 @@ void CSerialPort::Close() {
     if (!IsOpen()) {
         return;
     }
-    if (!CloseHandle(m_hComm)) {
+    if (!CloseHandle(std::move(m_hComm))) {
         const int error = errno;
         Trace("Failed to close up the comms port, GetLastError:%d\n", error);
         errno = error;
     }
-    m_hComm = INVALID_HANDLE_VALUE;
     m_bOverlapped = false;
     m_hWaitEvent.reset();
 }
 
 void CSerialPort::Attach(int hComm, bool bOverlapped) {
     Close();
-    m_hComm = hComm;
+    m_hComm = AdoptCommFile(hComm);
+    if (!IsOpen()) {
+        // It was handed over, so it goes, as it would with an event that
+        // cannot be made.
+        const int error = errno;
+        ::close(hComm);
+        errno = error;
+        FailSerialCall("Failed to attach the comms port\n");
+    }
     m_bOverlapped = bOverlapped;
     CreateWaitEvent("Failed in call to CreateEvent in Attach\n");
 }
 
 int CSerialPort::Detach() {
-    const int hComm = m_hComm;
-    m_hComm = INVALID_HANDLE_VALUE;
+    if (!IsOpen()) {
+        return INVALID_HANDLE_VALUE;
+    }
+    // The transfers end first: they may be writing into our receive buffer.
+    const int hComm = m_hComm->Release();
+    m_hComm.reset();
     m_hWaitEvent.reset();
     return hComm;
 }
 
 void CSerialPort::GetState(DCB& dcb) {
     AssertOpen();
-    RequireSerialCall(GetCommState(m_hComm, dcb), "Failed in call to GetCommState\n");
+    RequireSerialCall(GetCommState(m_hComm.get(), dcb), "Failed in call to GetCommState\n");
 }
 
 void CSerialPort::SetState(const DCB& dcb) {
     AssertOpen();
-    RequireSerialCall(SetCommState(m_hComm, dcb), "Failed in call to SetCommState\n");
+    RequireSerialCall(SetCommState(m_hComm.get(), dcb), "Failed in call to SetCommState\n");
 }
 
 void CSerialPort::GetTimeouts(COMMTIMEOUTS& timeouts) {
     AssertOpen();
-    RequireSerialCall(GetCommTimeouts(m_hComm, timeouts), "Failed in call to GetCommTimeouts\n");
+    RequireSerialCall(GetCommTimeouts(m_hComm.get(), timeouts),
+                      "Failed in call to GetCommTimeouts\n");
 }
 
 void CSerialPort::SetTimeouts(const COMMTIMEOUTS& timeouts) {
     AssertOpen();
-    RequireSerialCall(SetCommTimeouts(m_hComm, timeouts), "Failed in call to SetCommTimeouts\n");
+    RequireSerialCall(SetCommTimeouts(m_hComm.get(), timeouts),
+                      "Failed in call to SetCommTimeouts\n");
 }
 
 void CSerialPort::GetMask(std::uint32_t& dwMask) {
     AssertOpen();
-    RequireSerialCall(GetCommMask(m_hComm, dwMask), "Failed in call to GetCommMask\n");
+    RequireSerialCall(GetCommMask(m_hComm.get(), dwMask), "Failed in call to GetCommMask\n");
 }
 
 void CSerialPort::SetMask(std::uint32_t dwMask) {
     AssertOpen();
-    RequireSerialCall(SetCommMask(m_hComm, dwMask), "Failed in call to SetCommMask\n");
+    RequireSerialCall(SetCommMask(m_hComm.get(), dwMask), "Failed in call to SetCommMask\n");
 }
 
 void CSerialPort::SetQueueSizes(std::uint32_t dwInQueue, std::uint32_t dwOutQueue) {
     AssertOpen();
-    RequireSerialCall(SetupComm(m_hComm, dwInQueue, dwOutQueue), "Failed in call to SetupComm\n");
+    RequireSerialCall(SetupComm(m_hComm.get(), dwInQueue, dwOutQueue),
+                      "Failed in call to SetupComm\n");
 }
 
 void CSerialPort::Flush() {
     AssertOpen();
-    RequireSerialCall(FlushFileBuffers(m_hComm), "Failed in call to FlushFileBuffers\n");
+    RequireSerialCall(FlushFileBuffers(m_hComm.get()), "Failed in call to FlushFileBuffers\n");
 }
 
 void CSerialPort::Purge(std::uint32_t dwFlags) {
     AssertOpen();
-    RequireSerialCall(PurgeComm(m_hComm, dwFlags), "Failed in call to PurgeComm\n");
+    RequireSerialCall(PurgeComm(m_hComm.get(), dwFlags), "Failed in call to PurgeComm\n");
 }
 
 void CSerialPort::Escape(std::uint32_t dwFunction) {
     AssertOpen();
-    RequireSerialCall(EscapeCommFunction(m_hComm, dwFunction),
+    RequireSerialCall(EscapeCommFunction(m_hComm.get(), dwFunction),
                       "Failed in call to EscapeCommFunction\n");
 }
 
 void CSerialPort::SetBreak() {
     AssertOpen();
-    RequireSerialCall(SetCommBreak(m_hComm), "Failed in call to SetCommBreak\n");
+    RequireSerialCall(SetCommBreak(m_hComm.get()), "Failed in call to SetCommBreak\n");
 }
 
 void CSerialPort::ClearBreak() {
     AssertOpen();
-    RequireSerialCall(ClearCommBreak(m_hComm), nullptr);
+    RequireSerialCall(ClearCommBreak(m_hComm.get()), nullptr);
 }
 
 void CSerialPort::ClearError(std::uint32_t& dwErrors) {
     AssertOpen();
-    RequireSerialCall(ClearCommError(m_hComm, &dwErrors, nullptr),
+    RequireSerialCall(ClearCommError(m_hComm.get(), &dwErrors, nullptr),
                       "Failed in call to ClearCommError\n");
 }
 
 void CSerialPort::GetStatus(COMSTAT& stat) {
     AssertOpen();
     std::uint32_t ignoredErrors = 0;
-    RequireSerialCall(ClearCommError(m_hComm, &ignoredErrors, &stat),
+    RequireSerialCall(ClearCommError(m_hComm.get(), &ignoredErrors, &stat),
                       "Failed in call to ClearCommError\n");
 }
 
 void CSerialPort::GetProperties(COMMPROP& properties) {
     AssertOpen();
-    RequireSerialCall(GetCommProperties(m_hComm, properties),
+    RequireSerialCall(GetCommProperties(m_hComm.get(), properties),
                       "Failed in call to GetCommProperties\n");
 }
 
 void CSerialPort::GetModemStatus(std::uint32_t& dwModemStatus) {
     AssertOpen();
-    RequireSerialCall(GetCommModemStatus(m_hComm, dwModemStatus),
+    RequireSerialCall(GetCommModemStatus(m_hComm.get(), dwModemStatus),
                       "Failed in call to GetCommModemStatus\n");
 }
 
 void CSerialPort::GetConfig(COMMCONFIG& config) {
     AssertOpen();
     std::uint32_t size = sizeof(COMMCONFIG);
-    RequireSerialCall(GetCommConfig(m_hComm, config, size), "Failed in call to GetCommConfig\n");
+    RequireSerialCall(GetCommConfig(m_hComm.get(), config, size),
+                      "Failed in call to GetCommConfig\n");
 }
 
 void CSerialPort::SetConfig(const COMMCONFIG& config) {
     AssertOpen();
-    RequireSerialCall(SetCommConfig(m_hComm, config, sizeof(COMMCONFIG)),
+    RequireSerialCall(SetCommConfig(m_hComm.get(), config, sizeof(COMMCONFIG)),
                       "Failed in call to SetCommConfig\n");
 }
 

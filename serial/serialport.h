@@ -67,7 +67,7 @@ protected:
 // Where the cancel routine of CancelPendingIo is found; null when the
 // system has none.
 struct CancelIoEntry {
-    bool (*m_pfnCancelIo)(int handle);
+    bool (*m_pfnCancelIo)(CommDevice* port);
 };
 
 // The radio exchange's event (manual reset), set when a transfer through
@@ -106,9 +106,13 @@ public:
     void Open(int nPort, std::uint32_t dwBaud, SerialParity parity, std::uint8_t dataBits,
               SerialStopBits stopBits, SerialFlowControl flowControl, bool bOverlapped);
     void Close();
+    // Takes over an open terminal descriptor; one that is no terminal is
+    // closed and refused.
     void Attach(int hComm, bool bOverlapped);
+    // Ends the port's transfers and hands its descriptor back, still open;
+    // INVALID_HANDLE_VALUE when closed.
     int Detach();
-    bool IsOpen() const { return m_hComm != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return m_hComm != nullptr; }
     // The device the latest Open went to, whether or not it opened; empty
     // before any Open.
     const std::string& DevicePath() const { return m_strDevicePath; }
@@ -183,8 +187,8 @@ public:
     void SetReplyWait(ReplyWait* wait) { m_pReplyWait = wait; }
     // Lets tests shorten the reply time-out; users always get kReplyTimeout.
     void SetReplyTimeout(std::chrono::milliseconds timeout) { m_replyTimeout = timeout; }
-    // Waits up to 3000 ms for a reply of up to dwCount (at most 750) bytes.
-    // True with the reply, zero-terminated, in m_szReply; false with the
+    // Waits up to 3000 ms for a reply of up to dwCount (at most 750) bytes
+    // to begin. True with the reply, zero-terminated, in m_szReply; false with the
     // trace "No Data from Radio port\n", m_szReply untouched and the read
     // left running for the next call to take over.
     bool ReceiveReply(std::uint32_t dwCount);
@@ -197,7 +201,7 @@ public:
 protected:
     // Radio reads land here; it lives as long as the object, open or not.
     std::unique_ptr<char[]> m_pReceiveBuffer;
-    int m_hComm = INVALID_HANDLE_VALUE;
+    CommHandle m_hComm;
     bool m_bOverlapped = false;
     // Made with every Open or Attach, for WaitForInput; null while closed.
     std::unique_ptr<Event> m_hWaitEvent;
@@ -207,6 +211,7 @@ protected:
 
 private:
     bool WaitForReply();
+    bool ReplyHasBegun();
     void AssertOpen() const;
     void CreateWaitEvent(const char* failureTrace);
     void CopyReply(std::uint32_t dwCount);

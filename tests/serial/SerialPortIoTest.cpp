@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -13,6 +14,8 @@
 #include "tests/support/Diagnostics.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 // Error code and byte count of each completion.
 using Completions = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
@@ -69,6 +72,77 @@ TEST_F(SerialPortIoTest, RepliesOfAnyLengthEndTerminatedWithoutOlderBytes) {
     ASSERT_TRUE(port.ReceiveReply(8));
     EXPECT_EQ(std::string(port.m_szReply, 9), std::string("H10\0\0\0\0\0\0", 9));
     EXPECT_TRUE(diagnostics.traces.empty());
+}
+
+TEST_F(SerialPortIoTest, AReplyInPiecesComesBackWholeWhileNoGapReachesTheQuietInterval) {
+    // As a receiver or a USB adapter may deliver it. The pieces of the second
+    // reply take longer together than the interval: only a quiet interval
+    // counted from the latest byte keeps them together.
+    struct Case {
+        std::uint32_t quietInterval;
+        std::vector<std::string> pieces;
+        std::chrono::milliseconds gap;
+    };
+    for (const Case& c :
+         {Case{50, {"H1", "01\r\n"}, 20ms}, Case{300, {"G", "00", "0\r\n"}, 200ms}}) {
+        port.SetTimeouts(COMMTIMEOUTS{c.quietInterval, 0, 0, 0, 0});
+        std::thread receiver([this, &c] {
+            for (const std::string& piece : c.pieces) {
+                line.Send(piece);
+                std::this_thread::sleep_for(c.gap);
+            }
+        });
+        EXPECT_TRUE(port.ReceiveReply(8));
+        receiver.join();
+        std::string whole;
+        for (const std::string& piece : c.pieces) {
+            whole += piece;
+        }
+        EXPECT_EQ(port.m_szReply, whole);
+    }
+}
+
+TEST_F(SerialPortIoTest, AReplyThatBeginsWithinTheTimeOutCountsThoughItEndsAfterIt) {
+    // A line whose quiet interval is long: the reply starts half a second
+    // before the three seconds are up and is only known complete after them.
+    port.SetTimeouts(COMMTIMEOUTS{1000, 0, 0, 0, 0});
+    std::thread receiver([this] {
+        std::this_thread::sleep_for(2500ms);
+        line.Send("H101\r\n");
+    });
+    EXPECT_TRUE(port.ReceiveReply(8));
+    receiver.join();
+    EXPECT_STREQ(port.m_szReply, "H101\r\n");
+    EXPECT_TRUE(diagnostics.traces.empty());
+}
+
+TEST_F(SerialPortIoTest, TotalReadTimeOutsCountFromTheReadsTurnAndBoundTheWaitForAByte) {
+    port.SetTimeouts(COMMTIMEOUTS{0, 0, 300, 0, 0});
+    Event firstEnded(EventReset::Manual, false);
+    Event secondEnded(EventReset::Manual, false);
+    OVERLAPPED first;
+    first.hEvent = &firstEnded;
+    OVERLAPPED second;
+    second.hEvent = &secondEnded;
+    std::array<char, 8> buffer{};
+    EXPECT_FALSE(port.Read(buffer.data(), 8, first));
+    EXPECT_FALSE(port.Read(buffer.data(), 8, second));
+    ASSERT_EQ(WaitForSingleObject(firstEnded, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(second.Internal, STATUS_PENDING);
+    std::uint32_t bytes = 99;
+    port.GetOverlappedResult(second, bytes, true);
+    EXPECT_EQ(bytes, 0u);
+
+    // With the immediate interval a total, by constant or by multiplier,
+    // bounds the wait for the first byte.
+    for (const COMMTIMEOUTS& timeouts :
+         {COMMTIMEOUTS{MAXDWORD, 0, 3000, 0, 0}, COMMTIMEOUTS{MAXDWORD, 375, 0, 0, 0}}) {
+        port.SetTimeouts(timeouts);
+        EXPECT_FALSE(port.Read(buffer.data(), 8, first));
+        line.Send("G");
+        port.GetOverlappedResult(first, bytes, true);
+        EXPECT_EQ(bytes, 1u);
+    }
 }
 
 TEST_F(SerialPortIoTest, ACountBeyondTheReceiveBufferIsRefusedAndCut) {
@@ -150,8 +224,10 @@ TEST_F(SerialPortIoTest, BytesThatArrivedBeforeAHangUpAreStillDelivered) {
     // The next command drops the read; the bytes it took stay.
     Command("H1?\r\n");
     line.HangUp();
+    ASSERT_TRUE(port.ReceiveReply(2));
+    EXPECT_STREQ(port.m_szReply, "ab");
     ASSERT_TRUE(port.ReceiveReply(8));
-    EXPECT_STREQ(port.m_szReply, "abc");
+    EXPECT_STREQ(port.m_szReply, "c");
     EXPECT_EQ(SerialErrorOf([this] { port.ReceiveReply(8); }), Code(EIO));
 }
 
@@ -191,6 +267,16 @@ TEST_F(SerialPortIoTest, WaitingForInputKeepsTheEventMask) {
     std::uint32_t mask = 0;
     port.GetMask(mask);
     EXPECT_EQ(mask, EV_ERR);
+
+    // A new mask ends a wait still pending, with no events.
+    Event ended(EventReset::Manual, false);
+    OVERLAPPED record;
+    record.hEvent = &ended;
+    std::uint32_t events = 99;
+    EXPECT_EQ(SerialErrorOf([&] { port.WaitEvent(events, record); }), ERROR_IO_PENDING);
+    port.SetMask(EV_RXCHAR);
+    EXPECT_TRUE(ended.IsSet());
+    EXPECT_EQ(events, 0u);
 }
 
 TEST_F(SerialPortIoTest, CompletionRoutinesRunOnlyInAlertableWaits) {

@@ -1,16 +1,21 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <termios.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "serial/CommApi.h"
+#include "serial/CommDevice.h"
 #include "serial/serialport.h"
 #include "tests/serial/FakeReceiverLine.h"
+#include "tests/serial/ForkedChild.h"
 #include "tests/serial/SerialTestSupport.h"
 #include "tests/support/Diagnostics.h"
 
@@ -53,6 +58,28 @@ private:
     rlimit m_saved{};
     std::vector<UniqueFd> m_taken;
 };
+
+// The handle a port holds, as its dump shows it.
+std::string HandleOf(const CSerialPort& port) {
+    std::ostringstream dump;
+    port.DumpDiagnostics(dump);
+    const std::string text = dump.str();
+    const std::string label = "m_hComm = ";
+    const std::size_t at = text.find(label) + label.size();
+    return text.substr(at, text.find('\n', at) - at);
+}
+
+// What arrives on `fd` within two seconds, up to `count` bytes.
+std::string ReadWithin(int fd, std::size_t count) {
+    std::string received;
+    char byte = 0;
+    pollfd readable{fd, POLLIN, 0};
+    while (received.size() < count && ::poll(&readable, 1, 2000) == 1 &&
+           ::read(fd, &byte, 1) == 1) {
+        received += byte;
+    }
+    return received;
+}
 
 }  // namespace
 
@@ -185,9 +212,80 @@ TEST_F(SerialPortTest, AnyTerminalCanBeAttachedAndADetachedOneStaysOpen) {
     EXPECT_STREQ(reply, "G001\r\n");
     EXPECT_EQ(port.Detach(), foreign);
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_TRUE(CloseHandle(foreign));
-    EXPECT_FALSE(CloseHandle(foreign));
+    EXPECT_EQ(port.Detach(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(::close(foreign), 0);
     EXPECT_TRUE(diagnostics.traces.empty());
+
+    // One that is no terminal is refused, and closed: it was handed over.
+    const int notATerminal = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    EXPECT_EQ(SerialErrorOf([&] { port.Attach(notATerminal, false); }), Code(ENOTTY));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(::fcntl(notATerminal, F_GETFD), -1);
+    EXPECT_EQ(diagnostics.traces.at(0), "Failed to attach the comms port\n");
+}
+
+TEST_F(SerialPortTest, ADetachedPortLeavesNothingBehindToDisturbItsDescriptor) {
+    int detached = INVALID_HANDLE_VALUE;
+    {
+        CSerialPort doomed;
+        OpenCom1(doomed);
+        // A read pending into its buffer, as after a reply that never came.
+        doomed.BeginReceive(8);
+        detached = doomed.Detach();
+        EXPECT_EQ(g_radioOverlapped.Internal, Code(ECANCELED));
+    }
+    // A late reply is the caller's to read, not the gone object's.
+    fakeLine.Send("late rep");
+    EXPECT_EQ(ReadWithin(detached, 8), "late rep");
+
+    // The number comes back with the next open; nothing may take it away.
+    ASSERT_EQ(::close(detached), 0);
+    OpenCom1(port);
+    ASSERT_EQ(HandleOf(port), std::to_string(detached));
+    EXPECT_TRUE(port.IsOpen());
+    port.Write("H1?\r\n", 5, g_radioOverlapped);
+    EXPECT_EQ(fakeLine.Receive(5), "H1?\r\n");
+    fakeLine.Send("H100\r\n");
+    ASSERT_TRUE(port.ReceiveReply(8));
+    EXPECT_STREQ(port.m_szReply, "H100\r\n");
+    EXPECT_TRUE(diagnostics.traces.empty());
+}
+
+TEST_F(SerialPortTest, APortHeldByAProgramThatWasKilledIsFreeForAnOrdinaryUser) {
+    const passwd* const nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    const passwd user = *nobody;
+    // Its mode alone must let an ordinary user in, as a group does for a real port.
+    ASSERT_EQ(::chmod(fakeLine.Path().c_str(), 0666), 0);
+    const auto anOrdinaryUserOpens = [this, &user] {
+        ForkedChild opener([this, &user] {
+            return BecomeOrdinaryUser(user) && CommDevice::OpenExclusive(fakeLine.Path()) != nullptr
+                       ? 0
+                       : 1;
+        });
+        return opener.Wait() == 0;
+    };
+
+    int ready[2];
+    ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
+    UniqueFd readyRead(ready[0]);
+    UniqueFd readyWrite(ready[1]);
+    ForkedChild holder([this, &readyWrite] {
+        CSerialPort held;
+        OpenCom1(held);
+        if (::write(readyWrite.Get(), "!", 1) == 1) {
+            ::pause();
+        }
+        return 1;
+    });
+    readyWrite.Reset();
+    char signal = 0;
+    ASSERT_EQ(::read(readyRead.Get(), &signal, 1), 1);
+    EXPECT_FALSE(anOrdinaryUserOpens());
+    // The receiver's end stays open all the while, as the simulator keeps it.
+    holder.Kill();
+    EXPECT_EQ(holder.Wait(), 128 + SIGKILL);
+    EXPECT_TRUE(anOrdinaryUserOpens());
 }
 
 TEST_F(SerialPortTest, ExceptionsCarryTheirCodeAndText) {
@@ -211,7 +309,8 @@ TEST_F(SerialPortTest, ExceptionsCarryTheirCodeAndText) {
 TEST_F(SerialPortTest, OperationsOnAClosedPortAreProgrammingErrorsThatStillFail) {
     DCB dcb{};
     EXPECT_EQ(SerialErrorOf([&] { port.GetState(dcb); }), Code(EBADF));
-    EXPECT_EQ(diagnostics.assertions.size(), 1u);
+    EXPECT_EQ(SerialErrorOf([&] { port.Write("H", 1); }), Code(EBADF));
+    EXPECT_EQ(diagnostics.assertions.size(), 2u);
     EXPECT_EQ(diagnostics.traces.at(0), "Failed in call to GetCommState\n");
 
     // ClearBreak has no trace line of its own.
@@ -240,10 +339,51 @@ TEST_F(SerialPortTest, DriverSettingsReachTheLine) {
     EXPECT_EQ(port.GetInputCount(), 3u);
     port.ClearInputBuffer();
     EXPECT_EQ(port.GetInputCount(), 0u);
+    // Bytes a read has already taken from the kernel are input all the same.
+    port.SetTimeouts(COMMTIMEOUTS{});
+    port.BeginReceive(8);
+    fakeLine.Send("def");
+    for (int tries = 0; tries < 5000 && (port.GetInputCount() < 3 || fakeLine.Queued() > 0);
+         ++tries) {
+        ::usleep(1000);
+    }
+    ASSERT_EQ(fakeLine.Queued(), 0);
+    port.ClearInputBuffer();
+    EXPECT_EQ(port.GetInputCount(), 0u);
+    port.AbortReads();
     EXPECT_TRUE(diagnostics.traces.empty());
+
+    port.SetQueueSizes(1000, 2000);
+    COMMPROP properties{};
+    port.GetProperties(properties);
+    EXPECT_EQ(properties.dwCurrentRxQueue, 1000u);
+    EXPECT_EQ(properties.dwCurrentTxQueue, 2000u);
 
     EXPECT_EQ(SerialErrorOf([&] { port.Escape(99); }), Code(EINVAL));
     EXPECT_EQ(diagnostics.traces.at(0), "Failed in call to EscapeCommFunction\n");
+}
+
+TEST_F(SerialPortTest, TimeOutShortcutsSetTheirFieldsAndKeepTheRest) {
+    OpenCom1(port);
+    const auto fields = [](const COMMTIMEOUTS& t) {
+        return std::vector<std::uint32_t>{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                                          t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
+                                          t.WriteTotalTimeoutConstant};
+    };
+    struct Case {
+        void (CSerialPort::*shortcut)();
+        std::vector<std::uint32_t> expected;
+    };
+    for (const auto& [shortcut, expected] :
+         {Case{&CSerialPort::SetImmediateTimeouts, {MAXDWORD, 0, 0, 0, 0}},
+          Case{&CSerialPort::ClearWriteTimeouts, {1, 2, 3, 0, 0}},
+          Case{&CSerialPort::SetImmediateReads, {MAXDWORD, 0, 0, 4, 5}}}) {
+        port.SetTimeouts(COMMTIMEOUTS{1, 2, 3, 4, 5});
+        (port.*shortcut)();
+        COMMTIMEOUTS now{};
+        port.GetTimeouts(now);
+        EXPECT_EQ(fields(now), expected);
+    }
 }
 
 TEST_F(SerialPortTest, DefaultConfigurationIsThatOfThePortNobodyHolds) {

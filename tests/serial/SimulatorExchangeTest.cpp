@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -84,7 +85,11 @@ TEST_F(SimulatorExchangeTest, TheRunLoopsExchangeWorksEndToEnd) {
 TEST_F(SimulatorExchangeTest, ASilentReceiverLeavesTheReplyAloneAfterThreeSeconds) {
     const auto simulator = Start({"--silent"});
     std::strcpy(port.m_szReply, "earlier");
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Exchange("H1?\r\n"), "(no reply)");
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(3000));
+    EXPECT_LT(waited, std::chrono::milliseconds(4000));
     EXPECT_STREQ(port.m_szReply, "earlier");
     EXPECT_EQ(diagnostics.traces, (std::vector<std::string>{"No Data from Radio port\n"}));
     // The read is left running for the next exchange to take over.
