@@ -85,7 +85,7 @@ TEST_F(DdeServerTest, PokesFromThePartnerAreAdvisedOurOwnAreOnlyStored) {
     EXPECT_EQ(partner.CallsOf(XTYP_ADVDATA)[0].data, WithZero("abc"));
     EXPECT_EQ(DdeCountDataHandles(0) + DdeCountDataHandles(server->m_instance), 0u);
 
-    CDDEConv* const own = new CDDEConv(server.get());
+    CDDEConv* const own = CDDECountedObject::New<CDDEConv>(server.get());
     ASSERT_TRUE(own->Connect("Vantrel", "Data"));
     EXPECT_TRUE(own->Poke(CF_TEXT, "Value", "xy\0z", 4));
     EXPECT_STREQ(value.GetData(), "xy");

@@ -71,6 +71,22 @@ protected:
     DdePartner partner;
 };
 
+// One reference to a counted object for the length of a scope.
+template <class T>
+class Held {
+public:
+    explicit Held(T* object) : m_object(object) { m_object->AddRef(); }
+    ~Held() { m_object->Release(); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+    T* operator->() const { return m_object; }
+    T* get() const { return m_object; }
+
+private:
+    T* m_object;
+};
+
 // A text with its terminating zero, as DDE answers carry it.
 inline std::string WithZero(const std::string& text) {
     return text + '\0';
