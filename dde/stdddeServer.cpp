@@ -141,8 +141,8 @@ CDDEServer::CDDEServer() {
     m_sysItemsItem.Create("SysItems");
     m_topicItemListItem.Create("TopicItemList");
     m_formatsItem.Create("Formats");
-    for (CDDEItem* item : {static_cast<CDDEItem*>(&m_topicsItem),
-                           static_cast<CDDEItem*>(&m_sysItemsItem)}) {
+    for (CDDEItem* item :
+         {static_cast<CDDEItem*>(&m_topicsItem), static_cast<CDDEItem*>(&m_sysItemsItem)}) {
         m_systemTopic.AddItem(item);
     }
 }
@@ -160,10 +160,10 @@ CDDEServer::~CDDEServer() {
 // the server, nor list the server's own items, which go with it.
 void CDDEServer::Unbind(CDDETopic* pTopic) {
     pTopic->m_server = nullptr;
-    for (const CDDEItem* const item :
-         {static_cast<const CDDEItem*>(&m_topicsItem), static_cast<const CDDEItem*>(&m_sysItemsItem),
-          static_cast<const CDDEItem*>(&m_topicItemListItem),
-          static_cast<const CDDEItem*>(&m_formatsItem)}) {
+    for (const CDDEItem* const item : {static_cast<const CDDEItem*>(&m_topicsItem),
+                                       static_cast<const CDDEItem*>(&m_sysItemsItem),
+                                       static_cast<const CDDEItem*>(&m_topicItemListItem),
+                                       static_cast<const CDDEItem*>(&m_formatsItem)}) {
         if (const POSITION at = pTopic->m_items.Find(item); at != nullptr) {
             pTopic->m_items.RemoveAt(at);
         }
@@ -281,8 +281,7 @@ void CDDEServer::Stop() {
 // ---- CDDEServer: look-ups and bookkeeping
 
 CDDETopic* CDDEServer::FindTopic(const char* szTopic) {
-    return IsUsableName(szTopic, "CDDEServer::FindTopic") ? FindByName(m_topics, szTopic)
-                                                          : nullptr;
+    return IsUsableName(szTopic, "CDDEServer::FindTopic") ? FindByName(m_topics, szTopic) : nullptr;
 }
 
 void CDDEServer::RemoveTopic(CDDETopic* pTopic) {

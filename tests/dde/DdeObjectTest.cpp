@@ -140,14 +140,14 @@ TEST(DdeItem, FormatsAreComparedOnTheirLow16BitsUpToTheEndOfTheList) {
         BOOL supported;
     };
     const Case cases[] = {
-        {&plain, CF_TEXT, FALSE},     {&text, CF_TEXT, TRUE},      {&text, 0x10001, TRUE},
-        {&text, 2, FALSE},            {&text, 0, FALSE},           {&image, 2, TRUE},
-        {&image, 0x0200, TRUE},       {&image, 0xFFFF0200, TRUE},  {&image, 0x0201, FALSE},
+        {&plain, CF_TEXT, FALSE}, {&text, CF_TEXT, TRUE},     {&text, 0x10001, TRUE},
+        {&text, 2, FALSE},        {&text, 0, FALSE},          {&image, 2, TRUE},
+        {&image, 0x0200, TRUE},   {&image, 0xFFFF0200, TRUE}, {&image, 0x0201, FALSE},
         {&image, CF_TEXT, FALSE},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.item->GetRuntimeClass()->m_lpszClassName << " "
-                                        << std::hex << c.format);
+        SCOPED_TRACE(testing::Message()
+                     << c.item->GetRuntimeClass()->m_lpszClassName << " " << std::hex << c.format);
         EXPECT_EQ(c.item->IsSupportedFormat(c.format), c.supported);
         EXPECT_EQ(c.item->CanAdvise(c.format), c.supported);
     }
@@ -190,10 +190,9 @@ TEST(DdeStringItem, AnswersItsTextAndTakesPokesUpToTheirFirstZero) {
     item.SetData(nullptr);
     EXPECT_STREQ(item.GetData(), "kept");
     EXPECT_EQ(item.pokes, pokes);  // only pokes call OnPoke
-    EXPECT_EQ(diagnostics.traces,
-              (Lines{"CDDEStringItem::Request: null argument\n",
-                     "CDDEStringItem::Poke: null argument\n",
-                     "CDDEStringItem::SetData: null argument\n"}));
+    EXPECT_EQ(diagnostics.traces, (Lines{"CDDEStringItem::Request: null argument\n",
+                                         "CDDEStringItem::Poke: null argument\n",
+                                         "CDDEStringItem::SetData: null argument\n"}));
     EXPECT_TRUE(diagnostics.assertions.empty());
 }
 
@@ -273,8 +272,9 @@ TEST(DdeNames, NullEmptyAndOverLongNamesAreRefusedWithATraceLine) {
         const char* name;
         const char* why;
     };
-    const Case cases[] = {
-        {nullptr, "no name"}, {"", "empty name"}, {tooLong.c_str(), "name longer than 255 characters"}};
+    const Case cases[] = {{nullptr, "no name"},
+                          {"", "empty name"},
+                          {tooLong.c_str(), "name longer than 255 characters"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
         diagnostics.traces.clear();
@@ -317,9 +317,8 @@ TEST(DdeNames, NullEmptyAndOverLongNamesAreRefusedWithATraceLine) {
         EXPECT_EQ(diagnostics.traces,
                   (Lines{"CDDEItem::Create" + why, "CDDETopic::Create" + why,
                          "CDDETopic::FindItem" + why, "CDDEServer::FindTopic" + why,
-                         "CHSZ::Create" + why, "CDDEConv::Connect" + why,
-                         "CDDEConv::Connect" + why, "CHSZ::Create" + why, "CHSZ::Create" + why,
-                         "CHSZ::Create" + why}));
+                         "CHSZ::Create" + why, "CDDEConv::Connect" + why, "CDDEConv::Connect" + why,
+                         "CHSZ::Create" + why, "CHSZ::Create" + why, "CHSZ::Create" + why}));
     }
     server.TakeLines();
     const void* answer = nullptr;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "dde/NamedList.h"
 #include "tests/dde/DdeTestServer.h"
 
 namespace {
@@ -196,4 +197,143 @@ TEST_F(DdeServerTest, OnlyOneServerPerProcessRun) {
     EXPECT_EQ(instance, 99u);
     EXPECT_EQ(g_ddeServer, server.get());
     EXPECT_TRUE(partner.Connect("Vantrel", "System"));
+}
+
+TEST_F(DdeServerTest, CallbackAnswersByTheLow16BitsOfTypeAndFormat) {
+    CDDETopic topic;
+    CDDEStringItem value;
+    Serve(topic, "Data", value, "Value");
+    value.SetData("7");
+    const HSZ data = partner.Hsz("Data");
+    const HSZ item = partner.Hsz("Value");
+    constexpr UINT kHigh = 0x10000;
+    EXPECT_EQ(ServerCallback(kHigh | XTYP_CONNECT, 0, nullptr, data, nullptr, nullptr, 0, 0),
+              HDDEDATA(TRUE));
+    EXPECT_EQ(ServerCallback(XTYP_CONNECT, 0, nullptr, partner.Hsz("Nope"), nullptr, nullptr, 0, 0),
+              HDDEDATA());
+    EXPECT_EQ(ServerCallback(XTYP_ADVSTART, kHigh | CF_TEXT, nullptr, data, item, nullptr, 0, 0),
+              HDDEDATA(TRUE));
+    EXPECT_EQ(ServerCallback(XTYP_ADVSTART, 2, nullptr, data, item, nullptr, 0, 0), HDDEDATA());
+
+    for (const UINT type : {XTYP_REQUEST, XTYP_ADVREQ}) {
+        const HDDEDATA answer =
+            ServerCallback(type, kHigh | CF_TEXT, nullptr, data, item, nullptr, 0, 0);
+        ASSERT_TRUE(answer) << type;
+        EXPECT_EQ(DdePartner::Bytes(answer), WithZero("7"));
+        DdeFreeDataHandle(answer);
+    }
+    server->TakeLines();
+    EXPECT_FALSE(
+        ServerCallback(kHigh | XTYP_REGISTER, kHigh | 5, nullptr, nullptr, nullptr, nullptr, 0, 0));
+    EXPECT_EQ(server->TakeLines(), Lines{"Callback 80A2H"});
+    // A wild connect for another service is not ours to answer, nor to pass on.
+    EXPECT_FALSE(
+        ServerCallback(XTYP_WILDCONNECT, 0, nullptr, nullptr, partner.Hsz("Other"), nullptr, 0, 0));
+    EXPECT_EQ(server->others, (std::vector<UINT>{XTYP_CONNECT, XTYP_ADVSTART, XTYP_REGISTER}));
+
+    // Each overridable operation refuses a topic that is not served.
+    const void* answer = nullptr;
+    DWORD size = 0;
+    EXPECT_FALSE(server->Request(CF_TEXT, "Nope", "Value", &answer, &size));
+    EXPECT_FALSE(server->Poke(CF_TEXT, "Nope", "Value", "1", 2));
+    EXPECT_FALSE(server->Execute("Nope", "go", 3));
+    EXPECT_FALSE(server->CanAdvise(CF_TEXT, "Nope", "Value"));
+    EXPECT_TRUE(server->CanAdvise(CF_TEXT, "Data", "Value"));
+    EXPECT_TRUE(server->Poke(CF_TEXT, "Data", "Value", "8", 2));
+    EXPECT_STREQ(value.GetData(), "8");
+}
+
+TEST_F(DdeServerTest, ConversationsAreListedOnceAndLetGoOf) {
+    const HCONV conv = partner.Connect("Vantrel", "System");
+    ASSERT_TRUE(conv);
+    ASSERT_EQ(server->m_conversations.GetCount(), 1);
+    CDDEConv* const listed =
+        server->m_conversations.GetAt(server->m_conversations.GetHeadPosition());
+    EXPECT_EQ(listed->m_server, server.get());
+    EXPECT_EQ(listed->m_refCount, 1);
+    EXPECT_EQ(partner.Text(listed->m_hszTopic), "System");
+    EXPECT_EQ(server->FindConversation(listed->m_hConv), listed);
+    EXPECT_EQ(server->FindConversation(HCONV(12345)), nullptr);
+    EXPECT_FALSE(server->RemoveConversation(HCONV(12345)));
+    EXPECT_EQ(server->m_conversations.GetCount(), 1);
+
+    const Held<CDDEConv> extra(server->AddConversation(HCONV(777), partner.Hsz("Data")));
+    EXPECT_EQ(extra->m_hConv, HCONV(777));
+    EXPECT_EQ(extra->m_refCount, 2);
+    EXPECT_EQ(server->FindConversation(HCONV(777)), extra.get());
+    EXPECT_TRUE(server->RemoveConversation(HCONV(777)));
+    EXPECT_FALSE(extra->m_hConv);
+    EXPECT_EQ(extra->m_refCount, 1);
+    EXPECT_EQ(server->m_conversations.GetCount(), 1);
+    EXPECT_EQ(server->AddConversation(nullptr), nullptr);
+    EXPECT_EQ(server->m_conversations.GetCount(), 1);
+
+    ASSERT_TRUE(DdeDisconnect(conv));
+    EXPECT_TRUE(server->m_conversations.IsEmpty());
+}
+
+TEST_F(DdeServerTest, StopWithdrawsTheServiceOnce) {
+    CDDETopic topic;
+    topic.Create("Data");
+    EXPECT_TRUE(server->AddTopic(&topic));
+    EXPECT_TRUE(server->AddTopic(&topic));
+    EXPECT_FALSE(server->AddTopic(nullptr));
+    EXPECT_EQ(server->m_topics.GetCount(), 2);
+    EXPECT_EQ(NamesOf(topic.m_items), "TopicItemList\tFormats");
+    EXPECT_EQ(topic.m_server, server.get());
+    EXPECT_TRUE(server->m_running);
+
+    server->Stop();
+    EXPECT_FALSE(server->m_running);
+    EXPECT_FALSE(partner.Connect("Vantrel", "System"));
+    server->Stop();
+    EXPECT_FALSE(server->m_running);
+    EXPECT_TRUE(diagnostics.assertions.empty());
+}
+
+TEST(DdeServerCreate, TheResultIsWhatOnCreateSays) {
+    class CRefusingServer : public CTestServer {
+    public:
+        BOOL OnCreate() override { return FALSE; }
+    } server;
+    DWORD instance = 0;
+    EXPECT_FALSE(server.Create("Refusing", 0, &instance));
+    EXPECT_NE(instance, 0u);
+    EXPECT_EQ(instance, server.m_instance);
+    EXPECT_EQ(server.m_serviceName, "Refusing");
+    EXPECT_TRUE(server.m_running);
+    const DdePartner partner;
+    EXPECT_TRUE(partner.Connect("Refusing", "System"));
+    server.Stop();
+    g_ddeServer = nullptr;
+}
+
+TEST(DdeFormatName, StandardNamesRegisteredNamesOrNothing) {
+    const char* const standard[] = {"TEXT",    "BITMAP", "METAFILEPICT", "SYLK",    "DIF",  "TIFF",
+                                    "OEMTEXT", "DIB",    "PALETTE",      "PENDATA", "RIFF", "WAVE"};
+    for (UINT format = 1; format <= 12; ++format) {
+        EXPECT_EQ(FormatName(format), standard[format - 1]) << format;
+        EXPECT_EQ(FormatName(0x10000 | format), standard[format - 1]) << format;
+    }
+    EXPECT_EQ(FormatName(0), "");
+    EXPECT_EQ(FormatName(13), "");
+    EXPECT_EQ(FormatName(RegisterClipboardFormatA("Vantrel Chart")), "Vantrel Chart");
+}
+
+TEST_F(DdeServerTest, FormatsNamesAtMostAHundredFormats) {
+    class CManyFormatsItem : public CDDEItem {
+    public:
+        CManyFormatsItem() {
+            for (WORD n = 0; n < 150; ++n) {
+                formats[n] = static_cast<WORD>(0x0300 + n);
+            }
+        }
+        const WORD* GetFormatList() override { return formats; }
+        WORD formats[151] = {};
+    } item;
+    CDDETopic topic;
+    Serve(topic, "Many", item, "Many");
+    const HCONV conv = ConnectPartner("Many");
+    // A hundred unnamed formats: a hundred empty fields.
+    EXPECT_EQ(partner.Request(conv, "Formats"), WithZero(std::string(99, '\t')));
 }
