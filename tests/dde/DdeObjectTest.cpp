@@ -182,7 +182,7 @@ TEST(DdeStringItem, AnswersItsTextAndTakesPokesUpToTheirFirstZero) {
         EXPECT_EQ(item.Poke(c.format, c.bytes.data(), static_cast<DWORD>(c.bytes.size())),
                   c.accepted);
         pokes += c.accepted ? 1 : 0;
-        EXPECT_STREQ(item.GetData(), c.value);
+        EXPECT_EQ(item.m_value, c.value);
         EXPECT_EQ(item.pokes, pokes);
     }
     EXPECT_FALSE(item.Poke(CF_TEXT, nullptr, 0));
@@ -214,6 +214,7 @@ TEST(DdeTopic, FindsItsItemsByNameAndPassesTransactionsToThem) {
     EXPECT_EQ(topic.FindItem("Value"), &value);
     EXPECT_EQ(topic.FindItem("Plain"), &plain);
     EXPECT_EQ(topic.FindItem("Nope"), nullptr);
+    EXPECT_EQ(topic.FindItem("VALUE"), nullptr);  // names compare with their letter case
     EXPECT_EQ(Answer(topic, "Value"), WithZero("1"));
     EXPECT_EQ(Answer(topic, "Plain"), "<refused>");
     EXPECT_EQ(Answer(topic, "Nope"), "<refused>");
@@ -231,6 +232,8 @@ TEST(DdeTopic, FindsItsItemsByNameAndPassesTransactionsToThem) {
     EXPECT_EQ(value.m_topic, &topic);
     ASSERT_TRUE(other.Create("Other"));
     other.AddItem(&value);
+    EXPECT_EQ(value.m_topic, &other);
+    EXPECT_TRUE(topic.AddItem(&value));  // already listed there: nothing changes
     EXPECT_EQ(value.m_topic, &other);
     EXPECT_EQ(topic.FindItem("Value"), &value);
     EXPECT_EQ(diagnostics.traces, Lines{"CDDETopic::AddItem: null argument\n"});

@@ -92,6 +92,10 @@ TEST_F(DdeServerTest, PokesFromThePartnerAreAdvisedOurOwnAreOnlyStored) {
     EXPECT_STREQ(value.GetData(), "xy");
     EXPECT_EQ(value.pokes, 2);
     EXPECT_EQ(partner.CallsOf(XTYP_ADVDATA).size(), 1u);
+    // Our own end passes the format on, and links in text.
+    EXPECT_FALSE(own->Poke(2, "Value", "q", 2));
+    EXPECT_STREQ(value.GetData(), "xy");
+    EXPECT_TRUE(own->StartAdvise("Value"));
     own->Disconnect();
 
     server->TakeLines();
