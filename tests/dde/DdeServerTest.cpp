@@ -200,6 +200,9 @@ TEST_F(DdeServerTest, OnlyOneServerPerProcessRun) {
     EXPECT_EQ(diagnostics.assertions.size(), 1u);
     EXPECT_EQ(instance, 99u);
     EXPECT_EQ(g_ddeServer, server.get());
+    EXPECT_FALSE(server->Create("Again"));
+    EXPECT_EQ(diagnostics.assertions.size(), 2u);
+    EXPECT_EQ(server->m_serviceName, "Vantrel");
     EXPECT_TRUE(partner.Connect("Vantrel", "System"));
 }
 
@@ -272,6 +275,13 @@ TEST_F(DdeServerTest, ConversationsAreListedOnceAndLetGoOf) {
     EXPECT_EQ(server->AddConversation(nullptr), nullptr);
     EXPECT_EQ(server->m_conversations.GetCount(), 1);
 
+    // Not listed, it still ends.
+    const Held<CDDEConv> unlisted(
+        CDDECountedObject::New<CDDEConv>(server.get(), HCONV(778), nullptr));
+    EXPECT_TRUE(unlisted->Disconnect());
+    EXPECT_FALSE(unlisted->m_hConv);
+    EXPECT_EQ(unlisted->m_refCount, 1);
+
     ASSERT_TRUE(DdeDisconnect(conv));
     EXPECT_TRUE(server->m_conversations.IsEmpty());
 }
@@ -286,6 +296,11 @@ TEST_F(DdeServerTest, StopWithdrawsTheServiceOnce) {
     EXPECT_EQ(NamesOf(topic.m_items), "TopicItemList\tFormats");
     EXPECT_EQ(topic.m_server, server.get());
     EXPECT_TRUE(server->m_running);
+    server->RemoveTopic(&server->m_systemTopic);  // "System" always stays
+    server->RemoveTopic(&topic);
+    EXPECT_EQ(NamesOf(server->m_topics), "System");
+    EXPECT_EQ(topic.m_server, nullptr);
+    EXPECT_EQ(NamesOf(topic.m_items), "");
 
     server->Stop();
     EXPECT_FALSE(server->m_running);
