@@ -70,6 +70,19 @@ TEST_F(DdeServerTest, FormatsNamesEachOfferedFormatOnce) {
     const HCONV conv = ConnectPartner("Images");
     // A format without a name keeps its place, empty.
     EXPECT_EQ(partner.Request(conv, "Formats"), WithZero("\tVantrel Pass\tTEXT\tBITMAP"));
+
+    // Every item counts, not only the first; one without formats adds none.
+    CDDETopic mixed;
+    CDDEItem plain;
+    class CPaletteItem : public CDDEItem {
+    public:
+        const WORD* GetFormatList() override { return formats; }
+        WORD formats[2] = {9, 0};
+    } palette;
+    Serve(mixed, "Mixed", plain, "Plain");
+    palette.Create("Palette");
+    mixed.AddItem(&palette);
+    EXPECT_EQ(partner.Request(ConnectPartner("Mixed"), "Formats"), WithZero("TEXT\tPALETTE"));
 }
 
 TEST_F(DdeServerTest, PokesFromThePartnerAreAdvisedOurOwnAreOnlyStored) {
