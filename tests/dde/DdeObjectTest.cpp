@@ -25,20 +25,6 @@ private:
     bool& m_destroyed;
 };
 
-class CCountingItem : public CDDEStringItem {
-public:
-    void OnPoke() override { ++pokes; }
-    int pokes = 0;
-};
-
-// Offers bitmaps and a registered format; the entry after the 0 is not
-// part of the list.
-class CImageItem : public CDDEItem {
-public:
-    const WORD* GetFormatList() override { return formats; }
-    WORD formats[4] = {2, 0x0200, 0, CF_TEXT};
-};
-
 std::string Answer(CDDETopic& topic, const char* item) {
     const void* data = nullptr;
     DWORD size = 0;
@@ -127,7 +113,7 @@ TEST(DdeRuntimeClass, CountedClassesAreMadeUnheldTheOthersOwned) {
 TEST(DdeItem, FormatsAreComparedOnTheirLow16BitsUpToTheEndOfTheList) {
     CDDEItem plain;
     CDDEStringItem text;
-    CImageItem image;
+    CFormatsItem image({2, 0x0200, 0, CF_TEXT});  // what follows the 0 is not offered
     const void* data = nullptr;
     DWORD size = 0;
     EXPECT_EQ(plain.GetFormatList(), nullptr);
@@ -242,6 +228,7 @@ TEST(DdeTopic, FindsItsItemsByNameAndPassesTransactionsToThem) {
 
 TEST(DdeString, HandlesAreMadeUnderTheServersInstanceAndGivenBack) {
     CapturedDiagnostics diagnostics;
+    const ServerSlotReset reset;
     CDDEServer server;
     ASSERT_TRUE(server.Create("Strings"));
     const DdePartner partner;
@@ -260,14 +247,13 @@ TEST(DdeString, HandlesAreMadeUnderTheServersInstanceAndGivenBack) {
     EXPECT_EQ(server.StringFromHandle(nullptr), "<null>");
     EXPECT_EQ(server.StringFromHandle(partner.Hsz("Mixed Case")), "Mixed Case");
     EXPECT_TRUE(diagnostics.assertions.empty());
-    server.Stop();
-    g_ddeServer = nullptr;
 }
 
 // Names come from callers and partners: a bad one is refused, never
 // asserted. A handle carries at most 255 characters.
 TEST(DdeNames, NullEmptyAndOverLongNamesAreRefusedWithATraceLine) {
     CapturedDiagnostics diagnostics;
+    const ServerSlotReset reset;
     CTestServer server;
     const std::string longest(255, 'n');
     const std::string tooLong(256, 'n');
@@ -329,14 +315,13 @@ TEST(DdeNames, NullEmptyAndOverLongNamesAreRefusedWithATraceLine) {
     EXPECT_FALSE(server.Request(CF_TEXT, "System", nullptr, &answer, &size));
     EXPECT_TRUE(server.TakeLines().empty());
     EXPECT_TRUE(diagnostics.assertions.empty());
-    server.Stop();
-    g_ddeServer = nullptr;
 }
 
 // Topics and items may live longer or shorter than the server: none keeps
 // a way into an object that has gone.
 TEST(DdeLifetime, TopicsAndItemsKeepNoWayIntoObjectsThatHaveGone) {
     CapturedDiagnostics diagnostics;
+    const ServerSlotReset reset;
     CDDETopic early;
     CDDEStringItem value;
     CDDEStringItem inSystem;
@@ -361,7 +346,6 @@ TEST(DdeLifetime, TopicsAndItemsKeepNoWayIntoObjectsThatHaveGone) {
     EXPECT_EQ(Answer(server->m_systemTopic, "Topics"), WithZero("System\tEarly"));
 
     server.reset();
-    g_ddeServer = nullptr;
     EXPECT_EQ(early.m_server, nullptr);
     EXPECT_EQ(NamesOf(early.m_items), "Value");
     EXPECT_EQ(value.m_topic, &early);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -8,12 +9,6 @@
 #include "tests/dde/DdeTestServer.h"
 
 namespace {
-
-class CCountingItem : public CDDEStringItem {
-public:
-    void OnPoke() override { ++pokes; }
-    int pokes = 0;
-};
 
 class CCommandTopic : public CDDETopic {
 public:
@@ -59,12 +54,8 @@ TEST_F(DdeServerTest, SystemTopicAnswersItsFourItems) {
 }
 
 TEST_F(DdeServerTest, FormatsNamesEachOfferedFormatOnce) {
-    class CImageItem : public CDDEItem {
-    public:
-        const WORD* GetFormatList() override { return formats; }
-        WORD formats[6] = {0x0200, 0, CF_TEXT, 2, CF_TEXT, 0};
-    } item;
-    item.formats[1] = static_cast<WORD>(RegisterClipboardFormatA("Vantrel Pass"));
+    CFormatsItem item({0x0200, static_cast<WORD>(RegisterClipboardFormatA("Vantrel Pass")), CF_TEXT,
+                       2, CF_TEXT, 0});
     CDDETopic topic;
     Serve(topic, "Images", item, "Picture");
     const HCONV conv = ConnectPartner("Images");
@@ -74,11 +65,7 @@ TEST_F(DdeServerTest, FormatsNamesEachOfferedFormatOnce) {
     // Every item counts, not only the first; one without formats adds none.
     CDDETopic mixed;
     CDDEItem plain;
-    class CPaletteItem : public CDDEItem {
-    public:
-        const WORD* GetFormatList() override { return formats; }
-        WORD formats[2] = {9, 0};
-    } palette;
+    CFormatsItem palette({9, 0});
     Serve(mixed, "Mixed", plain, "Plain");
     palette.Create("Palette");
     mixed.AddItem(&palette);
@@ -324,6 +311,7 @@ TEST_F(DdeServerTest, StopWithdrawsTheServiceOnce) {
 }
 
 TEST(DdeServerCreate, TheResultIsWhatOnCreateSays) {
+    const ServerSlotReset reset;
     class CRefusingServer : public CTestServer {
     public:
         BOOL OnCreate() override { return FALSE; }
@@ -336,8 +324,6 @@ TEST(DdeServerCreate, TheResultIsWhatOnCreateSays) {
     EXPECT_TRUE(server.m_running);
     const DdePartner partner;
     EXPECT_TRUE(partner.Connect("Refusing", "System"));
-    server.Stop();
-    g_ddeServer = nullptr;
 }
 
 TEST(DdeFormatName, StandardNamesRegisteredNamesOrNothing) {
@@ -353,16 +339,10 @@ TEST(DdeFormatName, StandardNamesRegisteredNamesOrNothing) {
 }
 
 TEST_F(DdeServerTest, FormatsNamesAtMostAHundredFormats) {
-    class CManyFormatsItem : public CDDEItem {
-    public:
-        CManyFormatsItem() {
-            for (WORD n = 0; n < 150; ++n) {
-                formats[n] = static_cast<WORD>(0x0300 + n);
-            }
-        }
-        const WORD* GetFormatList() override { return formats; }
-        WORD formats[151] = {};
-    } item;
+    std::vector<WORD> formats(150);
+    std::iota(formats.begin(), formats.end(), WORD{0x0300});
+    formats.push_back(0);
+    CFormatsItem item(std::move(formats));
     CDDETopic topic;
     Serve(topic, "Many", item, "Many");
     const HCONV conv = ConnectPartner("Many");
