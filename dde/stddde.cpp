@@ -75,6 +75,14 @@ void CHSZ::Free() {
 
 // ---- CDDEItem
 
+CDDEItem::~CDDEItem() {
+    if (m_topic != nullptr) {
+        if (const POSITION at = m_topic->m_items.Find(this); at != nullptr) {
+            m_topic->m_items.RemoveAt(at);
+        }
+    }
+}
+
 BOOL CDDEItem::Request(UINT /*wFmt*/, const void** /*ppData*/, DWORD* /*pdwSize*/) {
     return FALSE;
 }

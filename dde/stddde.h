@@ -90,6 +90,8 @@ class CDDEItem : public CObject {
 
 public:
     CDDEItem() = default;
+    // Leaves the list of the topic it was last added to.
+    ~CDDEItem() override;
     CDDEItem(const CDDEItem&) = delete;
     CDDEItem& operator=(const CDDEItem&) = delete;
 

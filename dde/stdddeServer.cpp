@@ -160,12 +160,14 @@ CDDEServer::~CDDEServer() {
 // the server, nor list the server's own items, which go with it.
 void CDDEServer::Unbind(CDDETopic* pTopic) {
     pTopic->m_server = nullptr;
-    for (const CDDEItem* const item : {static_cast<const CDDEItem*>(&m_topicsItem),
-                                       static_cast<const CDDEItem*>(&m_sysItemsItem),
-                                       static_cast<const CDDEItem*>(&m_topicItemListItem),
-                                       static_cast<const CDDEItem*>(&m_formatsItem)}) {
+    for (CDDEItem* const item :
+         {static_cast<CDDEItem*>(&m_topicsItem), static_cast<CDDEItem*>(&m_sysItemsItem),
+          static_cast<CDDEItem*>(&m_topicItemListItem), static_cast<CDDEItem*>(&m_formatsItem)}) {
         if (const POSITION at = pTopic->m_items.Find(item); at != nullptr) {
             pTopic->m_items.RemoveAt(at);
+        }
+        if (item->m_topic == pTopic) {
+            item->m_topic = nullptr;
         }
     }
 }

@@ -184,9 +184,9 @@ TEST(DdeStringItem, AnswersItsTextAndTakesPokesUpToTheirFirstZero) {
 
 TEST(DdeTopic, FindsItsItemsByNameAndPassesTransactionsToThem) {
     CapturedDiagnostics diagnostics;
-    CDDETopic topic, other;
-    CDDEStringItem value;
+    CDDEStringItem value;  // in two topics: it must outlive both
     CDDEItem plain;
+    CDDETopic topic, other;
     ASSERT_TRUE(topic.Create("Data"));
     ASSERT_TRUE(value.Create("Value"));
     ASSERT_TRUE(plain.Create("Plain"));

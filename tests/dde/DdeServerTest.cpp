@@ -112,9 +112,9 @@ TEST_F(DdeServerTest, PokesFromThePartnerAreAdvisedOurOwnAreOnlyStored) {
 }
 
 TEST_F(DdeServerTest, SetDataAdvisesTheTopicTheItemWasAddedToLast) {
-    CDDETopic first, second;
-    CDDEStringItem shared;
+    CDDEStringItem shared;  // in two topics: it must outlive both
     CDDEItem plain;
+    CDDETopic first, second;
     Serve(first, "First", shared, "Shared");
     Serve(second, "Second", shared, "Shared");
     plain.Create("Plain");
