@@ -1,6 +1,6 @@
 #include "app/MyConv.h"
 
-IMPLEMENT_DYNCREATE(CMyConv, CDDEConv)
+IMPLEMENT_DYNCREATE_SHARED(CMyConv, CDDEConv, CDDECountedObject::New<CMyConv>)
 
 CMyConv::CMyConv(CDDEServer* pServer, std::uint32_t context)
     : CDDEConv(pServer), m_context(context) {}

@@ -6,7 +6,7 @@
 
 // The application's conversation: it takes whatever advise data arrives.
 class CMyConv : public CDDEConv {
-    DECLARE_DYNCREATE(CMyConv)
+    DECLARE_DYNCREATE_SHARED(CMyConv)
 
 public:
     CMyConv() = default;
@@ -17,4 +17,7 @@ public:
 
     // The creator's value; kept, never read here.
     std::uint32_t m_context = 0;
+
+protected:
+    ~CMyConv() override = default;
 };

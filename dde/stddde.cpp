@@ -4,13 +4,14 @@
 
 #include <cstring>
 
+#include "dde/Arguments.h"
 #include "dde/NamedList.h"
 #include "framework/Diagnostics.h"
 
 IMPLEMENT_DYNCREATE(CDDEItemList, CObList)
 IMPLEMENT_DYNCREATE(CDDETopicList, CObList)
 IMPLEMENT_DYNCREATE(CDDEConvList, CObList)
-IMPLEMENT_DYNCREATE(CDDECountedObject, CObject)
+IMPLEMENT_DYNCREATE_SHARED(CDDECountedObject, CObject, CDDECountedObject::New<CDDECountedObject>)
 IMPLEMENT_DYNCREATE(CHSZ, CObject)
 IMPLEMENT_DYNCREATE(CDDEItem, CObject)
 IMPLEMENT_DYNCREATE(CDDEStringItem, CDDEItem)
@@ -53,12 +54,16 @@ CHSZ::~CHSZ() {
     Free();
 }
 
-void CHSZ::Create(CDDEServer* pServer, const char* szName) {
+BOOL CHSZ::Create(CDDEServer* pServer, const char* szName) {
     VANTREL_ASSERT(pServer != nullptr);
     Free();
+    if (!IsUsableName(szName, "CHSZ::Create")) {
+        return FALSE;
+    }
     m_instance = pServer != nullptr ? pServer->m_instance : 0;
     m_hsz = DdeCreateStringHandleA(m_instance, szName, CP_WINANSI);
     VANTREL_ASSERT(m_hsz != nullptr);
+    return m_hsz ? TRUE : FALSE;
 }
 
 void CHSZ::Free() {
@@ -69,6 +74,14 @@ void CHSZ::Free() {
 }
 
 // ---- CDDEItem
+
+CDDEItem::~CDDEItem() {
+    if (m_topic != nullptr) {
+        if (const POSITION at = m_topic->m_items.Find(this); at != nullptr) {
+            m_topic->m_items.RemoveAt(at);
+        }
+    }
+}
 
 BOOL CDDEItem::Request(UINT /*wFmt*/, const void** /*ppData*/, DWORD* /*pdwSize*/) {
     return FALSE;
@@ -99,8 +112,12 @@ BOOL CDDEItem::CanAdvise(UINT wFmt) {
     return IsSupportedFormat(wFmt);
 }
 
-void CDDEItem::Create(const char* szName) {
+BOOL CDDEItem::Create(const char* szName) {
+    if (!IsUsableName(szName, "CDDEItem::Create")) {
+        return FALSE;
+    }
     m_name = szName;
+    return TRUE;
 }
 
 void CDDEItem::NotifyChange() {
@@ -114,8 +131,8 @@ void CDDEItem::NotifyChange() {
 // A request or poke in a format the item does not offer comes from the
 // partner program, not from a mistake here: it is refused, not asserted.
 BOOL CDDEStringItem::Request(UINT wFmt, const void** ppData, DWORD* pdwSize) {
-    VANTREL_ASSERT(ppData != nullptr && pdwSize != nullptr);
-    if (wFmt != CF_TEXT || ppData == nullptr || pdwSize == nullptr) {
+    if (!IsGiven(ppData, "CDDEStringItem::Request") ||
+        !IsGiven(pdwSize, "CDDEStringItem::Request") || wFmt != CF_TEXT) {
         return FALSE;
     }
     *ppData = m_value.c_str();
@@ -124,8 +141,7 @@ BOOL CDDEStringItem::Request(UINT wFmt, const void** ppData, DWORD* pdwSize) {
 }
 
 BOOL CDDEStringItem::Poke(UINT wFmt, const void* pData, DWORD dwSize) {
-    VANTREL_ASSERT(pData != nullptr);
-    if (wFmt != CF_TEXT || pData == nullptr) {
+    if (!IsGiven(pData, "CDDEStringItem::Poke") || wFmt != CF_TEXT) {
         return FALSE;
     }
     const char* const text = static_cast<const char*>(pData);
@@ -142,8 +158,7 @@ const WORD* CDDEStringItem::GetFormatList() {
 void CDDEStringItem::OnPoke() {}
 
 void CDDEStringItem::SetData(const char* szData) {
-    VANTREL_ASSERT(szData != nullptr);
-    if (szData == nullptr) {
+    if (!IsGiven(szData, "CDDEStringItem::SetData")) {
         return;
     }
     m_value = szData;
@@ -155,6 +170,18 @@ const char* CDDEStringItem::GetData() {
 }
 
 // ---- CDDETopic
+
+CDDETopic::~CDDETopic() {
+    for (POSITION pos = m_items.GetHeadPosition(); pos != nullptr;) {
+        CDDEItem* const item = m_items.GetNext(pos);
+        if (item->m_topic == this) {
+            item->m_topic = nullptr;
+        }
+    }
+    if (m_server != nullptr) {
+        m_server->RemoveTopic(this);
+    }
+}
 
 BOOL CDDETopic::Request(UINT wFmt, const char* szItem, const void** ppData, DWORD* pdwSize) {
     CDDEItem* const item = FindItem(szItem);
@@ -171,7 +198,7 @@ BOOL CDDETopic::Execute(const void* /*pData*/, DWORD /*dwSize*/) {
 }
 
 CDDEItem* CDDETopic::FindItem(const char* szItem) {
-    return FindByName(m_items, szItem);
+    return IsUsableName(szItem, "CDDETopic::FindItem") ? FindByName(m_items, szItem) : nullptr;
 }
 
 BOOL CDDETopic::CanAdvise(UINT wFmt, const char* szItem) {
@@ -179,13 +206,19 @@ BOOL CDDETopic::CanAdvise(UINT wFmt, const char* szItem) {
     return item != nullptr ? item->CanAdvise(wFmt) : FALSE;
 }
 
-void CDDETopic::Create(const char* szName) {
+BOOL CDDETopic::Create(const char* szName) {
+    if (!IsUsableName(szName, "CDDETopic::Create")) {
+        return FALSE;
+    }
     m_name = szName;
+    return TRUE;
 }
 
 BOOL CDDETopic::AddItem(CDDEItem* pItem) {
-    VANTREL_ASSERT(pItem != nullptr);
-    if (pItem != nullptr && m_items.Find(pItem) == nullptr) {
+    if (!IsGiven(pItem, "CDDETopic::AddItem")) {
+        return FALSE;
+    }
+    if (m_items.Find(pItem) == nullptr) {
         m_items.AddTail(pItem);
         pItem->m_topic = this;
     }
@@ -193,8 +226,7 @@ BOOL CDDETopic::AddItem(CDDEItem* pItem) {
 }
 
 void CDDETopic::PostAdvise(CDDEItem* pItem) {
-    VANTREL_ASSERT(m_server != nullptr && pItem != nullptr);
-    if (m_server != nullptr && pItem != nullptr) {
+    if (m_server != nullptr && IsGiven(pItem, "CDDETopic::PostAdvise")) {
         m_server->PostAdvise(this, pItem);
     }
 }

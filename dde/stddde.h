@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "framework/Object.h"
 #include "framework/ObjectList.h"
@@ -31,21 +33,32 @@ class CDDEConvList : public CTypedObList<CDDEConv> {
 };
 
 // An object shared by reference count; it deletes itself when the last
-// holder lets go, so it must live on the heap.
+// holder lets go. So that it can only live on the heap, its destructor is
+// protected, in every derived class too, and objects are made by New.
 class CDDECountedObject : public CObject {
-    DECLARE_DYNCREATE(CDDECountedObject)
+    DECLARE_DYNCREATE_SHARED(CDDECountedObject)
 
 public:
     CDDECountedObject() = default;
-    ~CDDECountedObject() override;
     CDDECountedObject(const CDDECountedObject&) = delete;
     CDDECountedObject& operator=(const CDDECountedObject&) = delete;
+
+    // A new object held by no one yet (count 0).
+    template <class T, class... Args>
+    static T* New(Args&&... args) {
+        static_assert(std::is_base_of_v<CDDECountedObject, T>);
+        static_assert(!std::is_destructible_v<T>, "a counted class keeps its destructor protected");
+        return new T(std::forward<Args>(args)...);
+    }
 
     std::int32_t AddRef();
     // At 0 the object is destroyed before this returns.
     std::int32_t Release();
 
     std::int32_t m_refCount = 0;
+
+protected:
+    ~CDDECountedObject() override;
 };
 
 // A DDE string handle made under the server's instance and freed with it.
@@ -59,7 +72,8 @@ public:
     CHSZ(const CHSZ&) = delete;
     CHSZ& operator=(const CHSZ&) = delete;
 
-    void Create(CDDEServer* pServer, const char* szName);
+    // FALSE, with no handle, for a name no handle can carry.
+    BOOL Create(CDDEServer* pServer, const char* szName);
     HSZ GetHandle() const { return m_hsz; }
 
     HSZ m_hsz = nullptr;
@@ -76,6 +90,8 @@ class CDDEItem : public CObject {
 
 public:
     CDDEItem() = default;
+    // Leaves the list of the topic it was last added to.
+    ~CDDEItem() override;
     CDDEItem(const CDDEItem&) = delete;
     CDDEItem& operator=(const CDDEItem&) = delete;
 
@@ -86,12 +102,14 @@ public:
     virtual const WORD* GetFormatList();
     virtual BOOL CanAdvise(UINT wFmt);
 
-    void Create(const char* szName);
+    // FALSE for a name no string handle can carry; the name stays as it was.
+    BOOL Create(const char* szName);
     // Tells advise links that the value changed (through the item's topic).
     void NotifyChange();
 
     std::string m_name;
-    // The topic the item was last added to; not owned.
+    // The topic the item was last added to; not owned. The topic clears it
+    // when it goes.
     CDDETopic* m_topic = nullptr;
 };
 
@@ -156,6 +174,8 @@ class CDDETopic : public CObject {
 
 public:
     CDDETopic() = default;
+    // Leaves its server's list and lets go of its items.
+    ~CDDETopic() override;
     CDDETopic(const CDDETopic&) = delete;
     CDDETopic& operator=(const CDDETopic&) = delete;
 
@@ -165,12 +185,15 @@ public:
     virtual CDDEItem* FindItem(const char* szItem);
     virtual BOOL CanAdvise(UINT wFmt, const char* szItem);
 
-    void Create(const char* szName);
+    // FALSE for a name no string handle can carry; the name stays as it was.
+    BOOL Create(const char* szName);
     BOOL AddItem(CDDEItem* pItem);
+    // Nothing to announce while the topic is served by no server.
     void PostAdvise(CDDEItem* pItem);
 
     std::string m_name;
-    // The server the topic was added to; not owned.
+    // The server the topic was added to; not owned. The server clears it
+    // when it goes.
     CDDEServer* m_server = nullptr;
     CDDEItemList m_items;
 };
@@ -186,13 +209,12 @@ public:
 // One conversation, shared by reference count: the server's list holds one
 // reference while it is connected. Destroying it ends it first.
 class CDDEConv : public CDDECountedObject {
-    DECLARE_DYNCREATE(CDDEConv)
+    DECLARE_DYNCREATE_SHARED(CDDEConv)
 
 public:
     CDDEConv() = default;
     explicit CDDEConv(CDDEServer* pServer);
     CDDEConv(CDDEServer* pServer, HCONV hConv, HSZ hszTopic);
-    ~CDDEConv() override;
 
     virtual BOOL Connect(const char* szService, const char* szTopic);
     // TRUE when a connected conversation was ended. The server's list lets
@@ -215,7 +237,12 @@ public:
     // The topic a partner connected to; the library's, never freed here.
     HSZ m_hszTopic = nullptr;
 
+protected:
+    ~CDDEConv() override;
+
 private:
+    // Whether the library still knows the conversation as connected.
+    BOOL IsConnected() const;
     HDDEDATA Transact(const BYTE* pData, DWORD dwSize, const char* szItem, UINT wFmt, UINT wType);
 };
 
@@ -226,7 +253,10 @@ class CDDEServer : public CObject {
     DECLARE_DYNCREATE(CDDEServer)
 
 public:
-    CDDEServer() = default;
+    // "System" with its items is the first topic from the start, so no topic
+    // added before Create can come ahead of it.
+    CDDEServer();
+    // Its topics no longer refer to it, nor list its items, afterwards.
     ~CDDEServer() override;
     CDDEServer(const CDDEServer&) = delete;
     CDDEServer& operator=(const CDDEServer&) = delete;
@@ -253,6 +283,8 @@ public:
     void Stop();
 
     CDDETopic* FindTopic(const char* szTopic);
+    // Takes a topic out of the list; "System" stays.
+    void RemoveTopic(CDDETopic* pTopic);
     CDDEConv* FindConversation(HCONV hConv);
     CDDEConv* AddConversation(HCONV hConv, HSZ hszTopic);
     CDDEConv* AddConversation(CDDEConv* pConv);
@@ -279,6 +311,7 @@ public:
     CDDESystemItem_FormatList m_formatsItem;
 
 private:
+    void Unbind(CDDETopic* pTopic);
     BOOL DispatchExecute(const std::string& topic, HDDEDATA hData, HDDEDATA* phResult);
     BOOL DispatchPoke(UINT wFmt, HCONV hConv, HSZ hszTopic, HSZ hszItem, const std::string& topic,
                       const std::string& item, HDDEDATA hData, HDDEDATA* phResult);

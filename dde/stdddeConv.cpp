@@ -3,10 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dde/Arguments.h"
 #include "dde/stddde.h"
 #include "framework/Diagnostics.h"
 
-IMPLEMENT_DYNCREATE(CDDEConv, CDDECountedObject)
+IMPLEMENT_DYNCREATE_SHARED(CDDEConv, CDDECountedObject, CDDECountedObject::New<CDDEConv>)
 
 namespace {
 constexpr DWORD kTransactionTimeoutMs = 5000;
@@ -18,22 +19,14 @@ CDDEConv::CDDEConv(CDDEServer* pServer, HCONV hConv, HSZ hszTopic)
     : m_server(pServer), m_hConv(hConv), m_hszTopic(hszTopic) {}
 
 CDDEConv::~CDDEConv() {
-    // A conversation destroyed while still connected (one that lived on the
-    // stack, say) is still held by the server's list: hold it for the
-    // length of the disconnect, so that the list letting go does not
-    // destroy it a second time.
-    if (m_hConv) {
-        ++m_refCount;
-        Disconnect();
-        --m_refCount;
-    }
+    Disconnect();
 }
 
 BOOL CDDEConv::Connect(const char* szService, const char* szTopic) {
-    VANTREL_ASSERT(szService != nullptr && szTopic != nullptr);
     VANTREL_ASSERT(m_server != nullptr);
     VANTREL_ASSERT(!m_hConv);
-    if (szService == nullptr || szTopic == nullptr || m_server == nullptr || m_hConv) {
+    if (!IsUsableName(szService, "CDDEConv::Connect") ||
+        !IsUsableName(szTopic, "CDDEConv::Connect") || m_server == nullptr || m_hConv) {
         return FALSE;
     }
     const CHSZ service(m_server, szService);
@@ -44,8 +37,24 @@ BOOL CDDEConv::Connect(const char* szService, const char* szTopic) {
         m_server->LogStatus("Failed to connect to %s|%s. Error %u", szService, szTopic, error);
         return FALSE;
     }
+    // A partner may end the conversation inside its connect confirmation,
+    // before DdeConnect returns: its disconnect notice came while the
+    // conversation was not listed yet, so it must not be listed now.
+    if (!IsConnected()) {
+        m_hConv = nullptr;
+        m_server->LogStatus("Connection to %s|%s ended by the partner", szService, szTopic);
+        return FALSE;
+    }
     m_server->AddConversation(this);
     return TRUE;
+}
+
+BOOL CDDEConv::IsConnected() const {
+    CONVINFO info{};
+    info.cb = sizeof info;
+    return DdeQueryConvInfo(m_hConv, QID_SYNC, &info) != 0 && (info.wStatus & ST_CONNECTED) != 0
+               ? TRUE
+               : FALSE;
 }
 
 BOOL CDDEConv::Disconnect() {
@@ -69,8 +78,7 @@ BOOL CDDEConv::OnAdviseData(UINT /*wFmt*/, const char* /*szTopic*/, const char* 
 
 BOOL CDDEConv::Request(const char* szItem, void** ppData, DWORD* pdwSize) {
     VANTREL_ASSERT(m_server != nullptr);
-    VANTREL_ASSERT(szItem != nullptr && ppData != nullptr && pdwSize != nullptr);
-    if (m_server == nullptr || szItem == nullptr || ppData == nullptr || pdwSize == nullptr) {
+    if (!IsGiven(ppData, "CDDEConv::Request") || !IsGiven(pdwSize, "CDDEConv::Request")) {
         return FALSE;
     }
     *ppData = nullptr;
@@ -81,16 +89,15 @@ BOOL CDDEConv::Request(const char* szItem, void** ppData, DWORD* pdwSize) {
     }
     DWORD size = 0;
     const BYTE* const data = DdeAccessData(hAnswer, &size);
-    VANTREL_ASSERT(size != 0);
-    void* const block = std::malloc(size);
-    VANTREL_ASSERT(block != nullptr);
-    if (block != nullptr && data != nullptr) {
+    void* const block = data != nullptr && size != 0 ? std::malloc(size) : nullptr;
+    if (block != nullptr) {
         std::memcpy(block, data, size);
     }
     DdeUnaccessData(hAnswer);
     // The answer is ours; only the copy goes to the caller.
     DdeFreeDataHandle(hAnswer);
     if (block == nullptr) {
+        m_server->LogStatus("Request %s: answer without data refused", szItem);
         return FALSE;
     }
     *ppData = block;
@@ -99,15 +106,12 @@ BOOL CDDEConv::Request(const char* szItem, void** ppData, DWORD* pdwSize) {
 }
 
 BOOL CDDEConv::StartAdvise(const char* szItem) {
-    VANTREL_ASSERT(m_server != nullptr && szItem != nullptr);
-    if (m_server == nullptr || szItem == nullptr) {
-        return FALSE;
-    }
+    VANTREL_ASSERT(m_server != nullptr);
     return Transact(nullptr, 0, szItem, CF_TEXT, XTYP_ADVSTART) ? TRUE : FALSE;
 }
 
 BOOL CDDEConv::Execute(const char* szCommand) {
-    if (szCommand == nullptr) {
+    if (!IsGiven(szCommand, "CDDEConv::Execute")) {
         return FALSE;
     }
     const auto size = static_cast<DWORD>(std::strlen(szCommand) + 1);
@@ -130,8 +134,8 @@ HDDEDATA CDDEConv::Transact(const BYTE* pData, DWORD dwSize, const char* szItem,
         return nullptr;
     }
     CHSZ item;
-    if (szItem != nullptr) {
-        item.Create(m_server, szItem);
+    if (!item.Create(m_server, szItem)) {
+        return nullptr;
     }
     return DdeClientTransaction(pData, dwSize, m_hConv, item.GetHandle(), wFmt, wType,
                                 kTransactionTimeoutMs, nullptr);

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "dde/Arguments.h"
 #include "dde/NamedList.h"
 #include "dde/stddde.h"
 #include "framework/Diagnostics.h"
@@ -71,37 +72,46 @@ const WORD* CDDESystemItem::GetFormatList() {
     return kTextFormats;
 }
 
+// The system items report on the topic they were last added to; when that
+// topic has gone there is nothing to report on, and the request is refused.
 BOOL CDDESystemItem_TopicList::Request(UINT /*wFmt*/, const void** ppData, DWORD* pdwSize) {
-    VANTREL_ASSERT(m_topic != nullptr && m_topic->m_server != nullptr);
+    if (m_topic == nullptr || m_topic->m_server == nullptr ||
+        !IsGiven(ppData, "CDDESystemItem_TopicList::Request") ||
+        !IsGiven(pdwSize, "CDDESystemItem_TopicList::Request")) {
+        return FALSE;
+    }
     static std::string s_text;
-    const bool known = m_topic != nullptr && m_topic->m_server != nullptr;
-    s_text = known ? NamesOf(m_topic->m_server->m_topics) : std::string();
+    s_text = NamesOf(m_topic->m_server->m_topics);
     return AnswerText(s_text, ppData, pdwSize);
 }
 
 BOOL CDDESystemItem_ItemList::Request(UINT /*wFmt*/, const void** ppData, DWORD* pdwSize) {
-    VANTREL_ASSERT(m_topic != nullptr);
+    if (m_topic == nullptr || !IsGiven(ppData, "CDDESystemItem_ItemList::Request") ||
+        !IsGiven(pdwSize, "CDDESystemItem_ItemList::Request")) {
+        return FALSE;
+    }
     static std::string s_text;
-    s_text = m_topic != nullptr ? NamesOf(m_topic->m_items) : std::string();
+    s_text = NamesOf(m_topic->m_items);
     return AnswerText(s_text, ppData, pdwSize);
 }
 
 // Formats beyond the first kMaxFormats distinct ones are left out.
 BOOL CDDESystemItem_FormatList::Request(UINT /*wFmt*/, const void** ppData, DWORD* pdwSize) {
-    VANTREL_ASSERT(m_topic != nullptr);
+    if (m_topic == nullptr || !IsGiven(ppData, "CDDESystemItem_FormatList::Request") ||
+        !IsGiven(pdwSize, "CDDESystemItem_FormatList::Request")) {
+        return FALSE;
+    }
     static std::string s_text;
     TabSeparated names;
     std::vector<WORD> seen;
-    if (m_topic != nullptr) {
-        const CDDEItemList& items = m_topic->m_items;
-        for (POSITION pos = items.GetHeadPosition(); pos != nullptr;) {
-            const WORD* format = items.GetNext(pos)->GetFormatList();
-            for (; format != nullptr && *format != 0; ++format) {
-                if (seen.size() < kMaxFormats &&
-                    std::find(seen.begin(), seen.end(), *format) == seen.end()) {
-                    seen.push_back(*format);
-                    names.Add(FormatName(*format));
-                }
+    const CDDEItemList& items = m_topic->m_items;
+    for (POSITION pos = items.GetHeadPosition(); pos != nullptr;) {
+        const WORD* format = items.GetNext(pos)->GetFormatList();
+        for (; format != nullptr && *format != 0; ++format) {
+            if (seen.size() < kMaxFormats &&
+                std::find(seen.begin(), seen.end(), *format) == seen.end()) {
+                seen.push_back(*format);
+                names.Add(FormatName(*format));
             }
         }
     }
@@ -113,6 +123,9 @@ BOOL CDDESystemItem_FormatList::Request(UINT /*wFmt*/, const void** ppData, DWOR
 
 BOOL CDDEServerSystemTopic::Request(UINT wFmt, const char* szItem, const void** ppData,
                                     DWORD* pdwSize) {
+    if (!IsUsableName(szItem, "CDDEServerSystemTopic::Request")) {
+        return FALSE;
+    }
     if (m_server != nullptr) {
         m_server->LogStatus("System topic request: %s", szItem);
     }
@@ -121,8 +134,42 @@ BOOL CDDEServerSystemTopic::Request(UINT wFmt, const char* szItem, const void** 
 
 // ---- CDDEServer: overridable operations
 
+CDDEServer::CDDEServer() {
+    m_systemTopic.Create("System");
+    CDDEServer::AddTopic(&m_systemTopic);
+    m_topicsItem.Create("Topics");
+    m_sysItemsItem.Create("SysItems");
+    m_topicItemListItem.Create("TopicItemList");
+    m_formatsItem.Create("Formats");
+    for (CDDEItem* item :
+         {static_cast<CDDEItem*>(&m_topicsItem), static_cast<CDDEItem*>(&m_sysItemsItem)}) {
+        m_systemTopic.AddItem(item);
+    }
+}
+
 CDDEServer::~CDDEServer() {
     Stop();
+    while (!m_topics.IsEmpty()) {
+        const POSITION head = m_topics.GetHeadPosition();
+        Unbind(m_topics.GetAt(head));
+        m_topics.RemoveAt(head);
+    }
+}
+
+// A topic may outlive its time with the server: it must keep no way back to
+// the server, nor list the server's own items, which go with it.
+void CDDEServer::Unbind(CDDETopic* pTopic) {
+    pTopic->m_server = nullptr;
+    for (CDDEItem* const item :
+         {static_cast<CDDEItem*>(&m_topicsItem), static_cast<CDDEItem*>(&m_sysItemsItem),
+          static_cast<CDDEItem*>(&m_topicItemListItem), static_cast<CDDEItem*>(&m_formatsItem)}) {
+        if (const POSITION at = pTopic->m_items.Find(item); at != nullptr) {
+            pTopic->m_items.RemoveAt(at);
+        }
+        if (item->m_topic == pTopic) {
+            item->m_topic = nullptr;
+        }
+    }
 }
 
 BOOL CDDEServer::OnCreate() {
@@ -165,8 +212,10 @@ BOOL CDDEServer::Execute(const char* szTopic, const void* pData, DWORD dwSize) {
 void CDDEServer::LogStatus(const char* /*szFormat*/, ...) {}
 
 BOOL CDDEServer::AddTopic(CDDETopic* pTopic) {
-    VANTREL_ASSERT(pTopic != nullptr);
-    if (pTopic == nullptr || m_topics.Find(pTopic) != nullptr) {
+    if (!IsGiven(pTopic, "CDDEServer::AddTopic")) {
+        return FALSE;
+    }
+    if (m_topics.Find(pTopic) != nullptr) {
         return TRUE;
     }
     m_topics.AddTail(pTopic);
@@ -189,6 +238,11 @@ BOOL CDDEServer::Create(const char* szServiceName, DWORD /*dwFlags*/, DWORD* pid
         VANTREL_ASSERT(g_ddeServer == nullptr);
         return FALSE;
     }
+    // A name no handle can carry is the caller's mistake, which must not
+    // use up the process's one server.
+    if (!IsUsableName(szServiceName, "CDDEServer::Create")) {
+        return FALSE;
+    }
     g_ddeServer = this;
     if (DdeInitializeA(&m_instance, ServerCallback, 0, 0) != DMLERR_NO_ERROR) {
         return FALSE;
@@ -198,19 +252,6 @@ BOOL CDDEServer::Create(const char* szServiceName, DWORD /*dwFlags*/, DWORD* pid
     }
     m_serviceName = szServiceName;
     m_hszService.Create(this, szServiceName);
-
-    m_systemTopic.Create("System");
-    AddTopic(&m_systemTopic);
-    m_topicsItem.Create("Topics");
-    m_sysItemsItem.Create("SysItems");
-    m_topicItemListItem.Create("TopicItemList");
-    m_formatsItem.Create("Formats");
-    for (CDDEItem* item :
-         {static_cast<CDDEItem*>(&m_topicsItem), static_cast<CDDEItem*>(&m_sysItemsItem),
-          static_cast<CDDEItem*>(&m_topicItemListItem), static_cast<CDDEItem*>(&m_formatsItem)}) {
-        m_systemTopic.AddItem(item);
-    }
-
     DdeNameService(m_instance, m_hszService.GetHandle(), nullptr, DNS_REGISTER);
     m_running = TRUE;
     return OnCreate();
@@ -242,7 +283,17 @@ void CDDEServer::Stop() {
 // ---- CDDEServer: look-ups and bookkeeping
 
 CDDETopic* CDDEServer::FindTopic(const char* szTopic) {
-    return FindByName(m_topics, szTopic);
+    return IsUsableName(szTopic, "CDDEServer::FindTopic") ? FindByName(m_topics, szTopic) : nullptr;
+}
+
+void CDDEServer::RemoveTopic(CDDETopic* pTopic) {
+    if (pTopic == &m_systemTopic) {
+        return;
+    }
+    if (const POSITION at = m_topics.Find(pTopic); at != nullptr) {
+        m_topics.RemoveAt(at);
+        Unbind(pTopic);
+    }
 }
 
 CDDEConv* CDDEServer::FindConversation(HCONV hConv) {
@@ -257,13 +308,11 @@ CDDEConv* CDDEServer::FindConversation(HCONV hConv) {
 }
 
 CDDEConv* CDDEServer::AddConversation(HCONV hConv, HSZ hszTopic) {
-    // Counted objects live on the heap and delete themselves.
-    return AddConversation(new CDDEConv(this, hConv, hszTopic));
+    return AddConversation(CDDECountedObject::New<CDDEConv>(this, hConv, hszTopic));
 }
 
 CDDEConv* CDDEServer::AddConversation(CDDEConv* pConv) {
-    VANTREL_ASSERT(pConv != nullptr);
-    if (pConv != nullptr) {
+    if (IsGiven(pConv, "CDDEServer::AddConversation")) {
         pConv->AddRef();
         m_conversations.AddTail(pConv);
     }
@@ -284,8 +333,8 @@ BOOL CDDEServer::RemoveConversation(HCONV hConv) {
 // The handles are given back at once, as every advise link keeps its own
 // names; holding them would add a reference on every change.
 void CDDEServer::PostAdvise(CDDETopic* pTopic, CDDEItem* pItem) {
-    VANTREL_ASSERT(pTopic != nullptr && pItem != nullptr);
-    if (pTopic == nullptr || pItem == nullptr || !m_running) {
+    if (!IsGiven(pTopic, "CDDEServer::PostAdvise") || !IsGiven(pItem, "CDDEServer::PostAdvise") ||
+        !m_running) {
         return;
     }
     const CHSZ item(this, pItem->m_name.c_str());

@@ -1,9 +1,13 @@
 #include "framework/Object.h"
 
-const CRuntimeClass CObject::classCObject{"CObject", nullptr, nullptr};
+const CRuntimeClass CObject::classCObject{"CObject", nullptr, nullptr, nullptr};
 
 std::unique_ptr<CObject> CRuntimeClass::CreateObject() const {
     return m_pfnCreateObject != nullptr ? m_pfnCreateObject() : nullptr;
+}
+
+CObject* CRuntimeClass::CreateSharedObject() const {
+    return m_pfnCreateShared != nullptr ? m_pfnCreateShared() : nullptr;
 }
 
 bool CRuntimeClass::IsDerivedFrom(const CRuntimeClass* base) const {

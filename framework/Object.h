@@ -10,9 +10,16 @@ struct CRuntimeClass {
     const char* m_lpszClassName;
     const CRuntimeClass* m_pBaseClass;
     std::unique_ptr<CObject> (*m_pfnCreateObject)();
+    // For shared classes, whose objects delete themselves when their last
+    // holder lets go: a second owner would delete them twice.
+    CObject* (*m_pfnCreateShared)();
 
-    // A new default-constructed object, or null for a class not creatable by name.
+    // A new default-constructed object, or null for a class not creatable by
+    // name and for a shared class.
     std::unique_ptr<CObject> CreateObject() const;
+    // A new default-constructed object of a shared class, held by no one
+    // yet; null for any other class.
+    CObject* CreateSharedObject() const;
     // True when this class is `base` or derives from it.
     bool IsDerivedFrom(const CRuntimeClass* base) const;
 };
@@ -46,19 +53,31 @@ public:                                           \
     DECLARE_DYNAMIC(class_name)       \
     static std::unique_ptr<CObject> CreateObject();
 
-#define VANTREL_IMPLEMENT_RUNTIMECLASS(class_name, base_name, create) \
-    const CRuntimeClass class_name::class##class_name {               \
-#class_name, RUNTIME_CLASS(base_name), create                 \
-    };                                                                \
-    const CRuntimeClass* class_name::GetRuntimeClass() const {        \
-        return RUNTIME_CLASS(class_name);                             \
+#define VANTREL_IMPLEMENT_RUNTIMECLASS(class_name, base_name, create, createShared) \
+    const CRuntimeClass class_name::class##class_name {                             \
+#class_name, RUNTIME_CLASS(base_name), create, createShared                 \
+    };                                                                              \
+    const CRuntimeClass* class_name::GetRuntimeClass() const {                      \
+        return RUNTIME_CLASS(class_name);                                           \
     }
 
 #define IMPLEMENT_DYNAMIC(class_name, base_name) \
-    VANTREL_IMPLEMENT_RUNTIMECLASS(class_name, base_name, nullptr)
+    VANTREL_IMPLEMENT_RUNTIMECLASS(class_name, base_name, nullptr, nullptr)
 
 #define IMPLEMENT_DYNCREATE(class_name, base_name)        \
     std::unique_ptr<CObject> class_name::CreateObject() { \
         return std::make_unique<class_name>();            \
     }                                                     \
-    VANTREL_IMPLEMENT_RUNTIMECLASS(class_name, base_name, &class_name::CreateObject)
+    VANTREL_IMPLEMENT_RUNTIMECLASS(class_name, base_name, &class_name::CreateObject, nullptr)
+
+// A shared class is created by `make`, a function of the class's own that
+// gives a new heap object no one holds yet.
+#define DECLARE_DYNCREATE_SHARED(class_name) \
+    DECLARE_DYNAMIC(class_name)              \
+    static CObject* CreateObject();
+
+#define IMPLEMENT_DYNCREATE_SHARED(class_name, base_name, make) \
+    CObject* class_name::CreateObject() {                       \
+        return make();                                          \
+    }                                                           \
+    VANTREL_IMPLEMENT_RUNTIMECLASS(class_name, base_name, nullptr, &class_name::CreateObject)

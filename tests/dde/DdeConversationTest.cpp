@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 #include <string>
 
 #include "app/MyConv.h"
@@ -14,6 +13,8 @@ class CTrackedConv : public CMyConv {
 public:
     CTrackedConv(CDDEServer* pServer, bool& destroyed)
         : CMyConv(pServer, 1), m_destroyed(destroyed) {}
+
+protected:
     ~CTrackedConv() override { m_destroyed = true; }
 
 private:
@@ -38,22 +39,43 @@ protected:
 }  // namespace
 
 TEST_F(DdeClientTest, ConnectToNobodyLogsBothNamesAndTheError) {
-    const auto conv = std::make_unique<CMyConv>(server.get(), 7);
+    const Held<CMyConv> conv(CDDECountedObject::New<CMyConv>(server.get(), 7));
+    EXPECT_EQ(conv->m_server, server.get());
+    EXPECT_EQ(conv->m_context, 7u);
     EXPECT_FALSE(conv->Connect("Nobody", "Nothing"));
     EXPECT_EQ(server->TakeLines(), Lines{"Failed to connect to Nobody|Nothing. Error 16394"});
     EXPECT_TRUE(server->m_conversations.IsEmpty());
+    EXPECT_FALSE(conv->m_hConv);
     EXPECT_FALSE(conv->Disconnect());
+    EXPECT_EQ(server->GetLastDdeError(), DMLERR_NO_CONV_ESTABLISHED);
+    EXPECT_EQ(server->GetLastDdeError(), DMLERR_NO_ERROR);  // reading it cleared it
 
-    CDDEConv orphan;  // no server, so nothing to send through
-    EXPECT_FALSE(orphan.Poke(CF_TEXT, "Item", "1", 2));
-    EXPECT_FALSE(orphan.Execute(nullptr));
+    // Not connected: every transaction fails.
+    void* data = &data;
+    DWORD size = 9;
+    EXPECT_FALSE(conv->Request("Time", &data, &size));
+    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(size, 0u);
+    EXPECT_FALSE(conv->StartAdvise("Time"));
+    EXPECT_FALSE(conv->Execute("STOP"));
+    EXPECT_FALSE(conv->Poke(CF_TEXT, "Alarm", "1", 2));
+    EXPECT_TRUE(partner.calls.empty());
+
+    const Held<CDDEConv> orphan(CDDECountedObject::New<CDDEConv>());  // no server to send through
+    EXPECT_FALSE(orphan->Poke(CF_TEXT, "Item", "1", 2));
+    EXPECT_FALSE(orphan->Execute(nullptr));
     EXPECT_TRUE(diagnostics.assertions.empty());
 }
 
 TEST_F(DdeClientTest, ConnectedConversationsRequestExecuteAndPoke) {
-    auto* const conv = new CMyConv(server.get(), 1);
+    auto* const conv = CDDECountedObject::New<CMyConv>(server.get(), 1);
     ASSERT_TRUE(conv->Connect("Partner", "Clock"));
     EXPECT_EQ(conv->m_refCount, 1);
+    EXPECT_EQ(server->FindConversation(conv->m_hConv), conv);
+    EXPECT_FALSE(conv->m_hszTopic);
+    ASSERT_EQ(partner.CallsOf(XTYP_CONNECT).size(), 1u);
+    EXPECT_EQ(partner.CallsOf(XTYP_CONNECT)[0].text1, "Clock");
+    EXPECT_EQ(partner.CallsOf(XTYP_CONNECT)[0].text2, "Partner");
 
     void* data = nullptr;
     DWORD size = 0;
@@ -70,14 +92,66 @@ TEST_F(DdeClientTest, ConnectedConversationsRequestExecuteAndPoke) {
     EXPECT_EQ(partner.calls.back().text2, "Alarm");
     EXPECT_EQ(partner.calls.back().data, WithZero("7:30"));
 
+    EXPECT_TRUE(conv->StartAdvise("Time"));
+    EXPECT_EQ(partner.calls.back().type, XTYP_ADVSTART);
+    EXPECT_EQ(partner.calls.back().text2, "Time");
+
+    // Connecting twice is a programming error.
+    EXPECT_FALSE(conv->Connect("Partner", "Clock"));
+    EXPECT_EQ(diagnostics.assertions.size(), 1u);
+    EXPECT_EQ(server->m_conversations.GetCount(), 1);
+
     EXPECT_TRUE(conv->Disconnect());  // the list's reference was the only one
     EXPECT_TRUE(server->m_conversations.IsEmpty());
     EXPECT_EQ(partner.CallsOf(XTYP_DISCONNECT).size(), 1u);
 }
 
+// What the partner sends back is checked, not trusted.
+TEST_F(DdeClientTest, AnAnswerWithoutDataIsRefusedAndReported) {
+    partner.answer = [this](const DdePartner::Call& call) {
+        return call.type == XTYP_REQUEST ? partner.Data("") : HDDEDATA(DDE_FACK);
+    };
+    const Held<CMyConv> conv(CDDECountedObject::New<CMyConv>(server.get(), 1));
+    ASSERT_TRUE(conv->Connect("Partner", "Clock"));
+    server->TakeLines();
+    void* data = &data;
+    DWORD size = 9;
+    EXPECT_FALSE(conv->Request("Time", &data, &size));
+    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(server->TakeLines(), Lines{"Request Time: answer without data refused"});
+    EXPECT_EQ(DdeCountDataHandles(server->m_instance), 0u);
+    EXPECT_FALSE(conv->Request("Time", nullptr, &size));
+    EXPECT_EQ(diagnostics.traces, Lines{"CDDEConv::Request: null argument\n"});
+    EXPECT_TRUE(diagnostics.assertions.empty());
+}
+
+// The partner ends the conversation while it confirms it, so before our
+// DdeConnect returns.
+TEST_F(DdeClientTest, AConversationEndedWhileConnectingIsNotListed) {
+    partner.answer = [](const DdePartner::Call& call) {
+        if (call.type == XTYP_CONNECT_CONFIRM) {
+            DdeDisconnect(call.conv);
+        }
+        return HDDEDATA(DDE_FACK);
+    };
+    const Held<CMyConv> conv(CDDECountedObject::New<CMyConv>(server.get(), 1));
+    EXPECT_FALSE(conv->Connect("Partner", "Clock"));
+    EXPECT_FALSE(conv->m_hConv);
+    EXPECT_TRUE(server->m_conversations.IsEmpty());
+    EXPECT_EQ(conv->m_refCount, 1);
+    EXPECT_EQ(server->TakeLines().back(), "Connection to Partner|Clock ended by the partner");
+    EXPECT_FALSE(conv->Disconnect());
+
+    // Ending it is the partner's business; the next try succeeds.
+    partner.answer = [](const DdePartner::Call&) { return HDDEDATA(DDE_FACK); };
+    EXPECT_TRUE(conv->Connect("Partner", "Clock"));
+    EXPECT_EQ(server->m_conversations.GetCount(), 1);
+}
+
 TEST_F(DdeClientTest, AdviseDataIsAcceptedOnlyByConversationsThatTakeIt) {
-    auto* const mine = new CMyConv(server.get(), 1);
-    auto* const plain = new CDDEConv(server.get());
+    auto* const mine = CDDECountedObject::New<CMyConv>(server.get(), 1);
+    auto* const plain = CDDECountedObject::New<CDDEConv>(server.get());
     ASSERT_TRUE(mine->Connect("Partner", "Clock"));
     ASSERT_TRUE(plain->Connect("Partner", "Alarm"));
     ASSERT_TRUE(mine->StartAdvise("Time"));
@@ -105,7 +179,7 @@ TEST_F(DdeClientTest, AdviseDataIsAcceptedOnlyByConversationsThatTakeIt) {
 
 TEST_F(DdeClientTest, APartnerEndingTheConversationUnregistersIt) {
     bool destroyed = false;
-    auto* const held = new CTrackedConv(server.get(), destroyed);
+    auto* const held = CDDECountedObject::New<CTrackedConv>(server.get(), destroyed);
     held->AddRef();
     ASSERT_TRUE(held->Connect("Partner", "Clock"));
     EXPECT_EQ(held->m_refCount, 2);
@@ -116,6 +190,10 @@ TEST_F(DdeClientTest, APartnerEndingTheConversationUnregistersIt) {
     EXPECT_TRUE(server->m_conversations.IsEmpty());
     EXPECT_FALSE(held->m_hConv);
     EXPECT_FALSE(destroyed);
+    void* data = nullptr;
+    DWORD size = 0;
+    EXPECT_FALSE(held->Request("Time", &data, &size));
+    EXPECT_FALSE(held->Execute("STOP"));
 
     // Kept by its creator, it can connect again, until the partner quits.
     ASSERT_TRUE(held->Connect("Partner", "Clock"));
@@ -125,28 +203,17 @@ TEST_F(DdeClientTest, APartnerEndingTheConversationUnregistersIt) {
     EXPECT_TRUE(destroyed);
 }
 
-TEST_F(DdeClientTest, AConnectedConversationCanBeDestroyedDirectly) {
-    bool destroyed = false;
-    {
-        CTrackedConv onStack(server.get(), destroyed);
-        ASSERT_TRUE(onStack.Connect("Partner", "Clock"));
-    }
-    EXPECT_TRUE(destroyed);
-    EXPECT_TRUE(server->m_conversations.IsEmpty());
-    EXPECT_EQ(partner.CallsOf(XTYP_DISCONNECT).size(), 1u);
-    EXPECT_TRUE(diagnostics.assertions.empty());
-}
-
 TEST_F(DdeClientTest, StopEndsEveryConversationIncludingOnesWithItself) {
     bool destroyed = false;
-    auto* const own = new CTrackedConv(server.get(), destroyed);
+    auto* const own = CDDECountedObject::New<CTrackedConv>(server.get(), destroyed);
     ASSERT_TRUE(own->Connect("Vantrel", "System"));
-    auto* const kept = new CMyConv(server.get(), 2);
+    auto* const kept = CDDECountedObject::New<CMyConv>(server.get(), 2);
     kept->AddRef();
     ASSERT_TRUE(kept->Connect("Partner", "Clock"));
     EXPECT_EQ(server->m_conversations.GetCount(), 3);  // both ends of our own, and one more
 
     server->Stop();
+    EXPECT_FALSE(server->m_running);
     EXPECT_TRUE(destroyed);
     EXPECT_TRUE(server->m_conversations.IsEmpty());
     EXPECT_FALSE(kept->m_hConv);

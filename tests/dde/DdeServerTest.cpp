@@ -1,18 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
+#include "dde/NamedList.h"
 #include "tests/dde/DdeTestServer.h"
 
 namespace {
-
-class CCountingItem : public CDDEStringItem {
-public:
-    void OnPoke() override { ++pokes; }
-    int pokes = 0;
-};
 
 class CCommandTopic : public CDDETopic {
 public:
@@ -58,17 +54,22 @@ TEST_F(DdeServerTest, SystemTopicAnswersItsFourItems) {
 }
 
 TEST_F(DdeServerTest, FormatsNamesEachOfferedFormatOnce) {
-    class CImageItem : public CDDEItem {
-    public:
-        const WORD* GetFormatList() override { return formats; }
-        WORD formats[6] = {0x0200, 0, CF_TEXT, 2, CF_TEXT, 0};
-    } item;
-    item.formats[1] = static_cast<WORD>(RegisterClipboardFormatA("Vantrel Pass"));
+    CFormatsItem item({0x0200, static_cast<WORD>(RegisterClipboardFormatA("Vantrel Pass")), CF_TEXT,
+                       2, CF_TEXT, 0});
     CDDETopic topic;
     Serve(topic, "Images", item, "Picture");
     const HCONV conv = ConnectPartner("Images");
     // A format without a name keeps its place, empty.
     EXPECT_EQ(partner.Request(conv, "Formats"), WithZero("\tVantrel Pass\tTEXT\tBITMAP"));
+
+    // Every item counts, not only the first; one without formats adds none.
+    CDDETopic mixed;
+    CDDEItem plain;
+    CFormatsItem palette({9, 0});
+    Serve(mixed, "Mixed", plain, "Plain");
+    palette.Create("Palette");
+    mixed.AddItem(&palette);
+    EXPECT_EQ(partner.Request(ConnectPartner("Mixed"), "Formats"), WithZero("TEXT\tPALETTE"));
 }
 
 TEST_F(DdeServerTest, PokesFromThePartnerAreAdvisedOurOwnAreOnlyStored) {
@@ -85,12 +86,16 @@ TEST_F(DdeServerTest, PokesFromThePartnerAreAdvisedOurOwnAreOnlyStored) {
     EXPECT_EQ(partner.CallsOf(XTYP_ADVDATA)[0].data, WithZero("abc"));
     EXPECT_EQ(DdeCountDataHandles(0) + DdeCountDataHandles(server->m_instance), 0u);
 
-    CDDEConv* const own = new CDDEConv(server.get());
+    CDDEConv* const own = CDDECountedObject::New<CDDEConv>(server.get());
     ASSERT_TRUE(own->Connect("Vantrel", "Data"));
     EXPECT_TRUE(own->Poke(CF_TEXT, "Value", "xy\0z", 4));
     EXPECT_STREQ(value.GetData(), "xy");
     EXPECT_EQ(value.pokes, 2);
     EXPECT_EQ(partner.CallsOf(XTYP_ADVDATA).size(), 1u);
+    // Our own end passes the format on, and links in text.
+    EXPECT_FALSE(own->Poke(2, "Value", "q", 2));
+    EXPECT_STREQ(value.GetData(), "xy");
+    EXPECT_TRUE(own->StartAdvise("Value"));
     own->Disconnect();
 
     server->TakeLines();
@@ -107,9 +112,9 @@ TEST_F(DdeServerTest, PokesFromThePartnerAreAdvisedOurOwnAreOnlyStored) {
 }
 
 TEST_F(DdeServerTest, SetDataAdvisesTheTopicTheItemWasAddedToLast) {
-    CDDETopic first, second;
-    CDDEStringItem shared;
+    CDDEStringItem shared;  // in two topics: it must outlive both
     CDDEItem plain;
+    CDDETopic first, second;
     Serve(first, "First", shared, "Shared");
     Serve(second, "Second", shared, "Shared");
     plain.Create("Plain");
@@ -195,5 +200,152 @@ TEST_F(DdeServerTest, OnlyOneServerPerProcessRun) {
     EXPECT_EQ(diagnostics.assertions.size(), 1u);
     EXPECT_EQ(instance, 99u);
     EXPECT_EQ(g_ddeServer, server.get());
+    EXPECT_FALSE(server->Create("Again"));
+    EXPECT_EQ(diagnostics.assertions.size(), 2u);
+    EXPECT_EQ(server->m_serviceName, "Vantrel");
     EXPECT_TRUE(partner.Connect("Vantrel", "System"));
+}
+
+TEST_F(DdeServerTest, CallbackAnswersByTheLow16BitsOfTypeAndFormat) {
+    CDDETopic topic;
+    CDDEStringItem value;
+    Serve(topic, "Data", value, "Value");
+    value.SetData("7");
+    const HSZ data = partner.Hsz("Data");
+    const HSZ item = partner.Hsz("Value");
+    constexpr UINT kHigh = 0x10000;
+    EXPECT_EQ(ServerCallback(kHigh | XTYP_CONNECT, 0, nullptr, data, nullptr, nullptr, 0, 0),
+              HDDEDATA(TRUE));
+    EXPECT_EQ(ServerCallback(XTYP_CONNECT, 0, nullptr, partner.Hsz("Nope"), nullptr, nullptr, 0, 0),
+              HDDEDATA());
+    EXPECT_EQ(ServerCallback(XTYP_ADVSTART, kHigh | CF_TEXT, nullptr, data, item, nullptr, 0, 0),
+              HDDEDATA(TRUE));
+    EXPECT_EQ(ServerCallback(XTYP_ADVSTART, 2, nullptr, data, item, nullptr, 0, 0), HDDEDATA());
+
+    for (const UINT type : {XTYP_REQUEST, XTYP_ADVREQ}) {
+        const HDDEDATA answer =
+            ServerCallback(type, kHigh | CF_TEXT, nullptr, data, item, nullptr, 0, 0);
+        ASSERT_TRUE(answer) << type;
+        EXPECT_EQ(DdePartner::Bytes(answer), WithZero("7"));
+        DdeFreeDataHandle(answer);
+    }
+    server->TakeLines();
+    EXPECT_FALSE(
+        ServerCallback(kHigh | XTYP_REGISTER, kHigh | 5, nullptr, nullptr, nullptr, nullptr, 0, 0));
+    EXPECT_EQ(server->TakeLines(), Lines{"Callback 80A2H"});
+    // A wild connect for another service is not ours to answer, nor to pass on.
+    EXPECT_FALSE(
+        ServerCallback(XTYP_WILDCONNECT, 0, nullptr, nullptr, partner.Hsz("Other"), nullptr, 0, 0));
+    EXPECT_EQ(server->others, (std::vector<UINT>{XTYP_CONNECT, XTYP_ADVSTART, XTYP_REGISTER}));
+
+    // Each overridable operation refuses a topic that is not served.
+    const void* answer = nullptr;
+    DWORD size = 0;
+    EXPECT_FALSE(server->Request(CF_TEXT, "Nope", "Value", &answer, &size));
+    EXPECT_FALSE(server->Poke(CF_TEXT, "Nope", "Value", "1", 2));
+    EXPECT_FALSE(server->Execute("Nope", "go", 3));
+    EXPECT_FALSE(server->CanAdvise(CF_TEXT, "Nope", "Value"));
+    EXPECT_TRUE(server->CanAdvise(CF_TEXT, "Data", "Value"));
+    EXPECT_TRUE(server->Poke(CF_TEXT, "Data", "Value", "8", 2));
+    EXPECT_STREQ(value.GetData(), "8");
+}
+
+TEST_F(DdeServerTest, ConversationsAreListedOnceAndLetGoOf) {
+    const HCONV conv = partner.Connect("Vantrel", "System");
+    ASSERT_TRUE(conv);
+    ASSERT_EQ(server->m_conversations.GetCount(), 1);
+    CDDEConv* const listed =
+        server->m_conversations.GetAt(server->m_conversations.GetHeadPosition());
+    EXPECT_EQ(listed->m_server, server.get());
+    EXPECT_EQ(listed->m_refCount, 1);
+    EXPECT_EQ(partner.Text(listed->m_hszTopic), "System");
+    EXPECT_EQ(server->FindConversation(listed->m_hConv), listed);
+    EXPECT_EQ(server->FindConversation(HCONV(12345)), nullptr);
+    EXPECT_FALSE(server->RemoveConversation(HCONV(12345)));
+    EXPECT_EQ(server->m_conversations.GetCount(), 1);
+
+    const Held<CDDEConv> extra(server->AddConversation(HCONV(777), partner.Hsz("Data")));
+    EXPECT_EQ(extra->m_hConv, HCONV(777));
+    EXPECT_EQ(extra->m_refCount, 2);
+    EXPECT_EQ(server->FindConversation(HCONV(777)), extra.get());
+    EXPECT_TRUE(server->RemoveConversation(HCONV(777)));
+    EXPECT_FALSE(extra->m_hConv);
+    EXPECT_EQ(extra->m_refCount, 1);
+    EXPECT_EQ(server->m_conversations.GetCount(), 1);
+    EXPECT_EQ(server->AddConversation(nullptr), nullptr);
+    EXPECT_EQ(server->m_conversations.GetCount(), 1);
+
+    // Not listed, it still ends.
+    const Held<CDDEConv> unlisted(
+        CDDECountedObject::New<CDDEConv>(server.get(), HCONV(778), nullptr));
+    EXPECT_TRUE(unlisted->Disconnect());
+    EXPECT_FALSE(unlisted->m_hConv);
+    EXPECT_EQ(unlisted->m_refCount, 1);
+
+    ASSERT_TRUE(DdeDisconnect(conv));
+    EXPECT_TRUE(server->m_conversations.IsEmpty());
+}
+
+TEST_F(DdeServerTest, StopWithdrawsTheServiceOnce) {
+    CDDETopic topic;
+    topic.Create("Data");
+    EXPECT_TRUE(server->AddTopic(&topic));
+    EXPECT_TRUE(server->AddTopic(&topic));
+    EXPECT_FALSE(server->AddTopic(nullptr));
+    EXPECT_EQ(server->m_topics.GetCount(), 2);
+    EXPECT_EQ(NamesOf(topic.m_items), "TopicItemList\tFormats");
+    EXPECT_EQ(topic.m_server, server.get());
+    EXPECT_TRUE(server->m_running);
+    server->RemoveTopic(&server->m_systemTopic);  // "System" always stays
+    server->RemoveTopic(&topic);
+    EXPECT_EQ(NamesOf(server->m_topics), "System");
+    EXPECT_EQ(topic.m_server, nullptr);
+    EXPECT_EQ(NamesOf(topic.m_items), "");
+
+    server->Stop();
+    EXPECT_FALSE(server->m_running);
+    EXPECT_FALSE(partner.Connect("Vantrel", "System"));
+    server->Stop();
+    EXPECT_FALSE(server->m_running);
+    EXPECT_TRUE(diagnostics.assertions.empty());
+}
+
+TEST(DdeServerCreate, TheResultIsWhatOnCreateSays) {
+    const ServerSlotReset reset;
+    class CRefusingServer : public CTestServer {
+    public:
+        BOOL OnCreate() override { return FALSE; }
+    } server;
+    DWORD instance = 0;
+    EXPECT_FALSE(server.Create("Refusing", 0, &instance));
+    EXPECT_NE(instance, 0u);
+    EXPECT_EQ(instance, server.m_instance);
+    EXPECT_EQ(server.m_serviceName, "Refusing");
+    EXPECT_TRUE(server.m_running);
+    const DdePartner partner;
+    EXPECT_TRUE(partner.Connect("Refusing", "System"));
+}
+
+TEST(DdeFormatName, StandardNamesRegisteredNamesOrNothing) {
+    const char* const standard[] = {"TEXT",    "BITMAP", "METAFILEPICT", "SYLK",    "DIF",  "TIFF",
+                                    "OEMTEXT", "DIB",    "PALETTE",      "PENDATA", "RIFF", "WAVE"};
+    for (UINT format = 1; format <= 12; ++format) {
+        EXPECT_EQ(FormatName(format), standard[format - 1]) << format;
+        EXPECT_EQ(FormatName(0x10000 | format), standard[format - 1]) << format;
+    }
+    EXPECT_EQ(FormatName(0), "");
+    EXPECT_EQ(FormatName(13), "");
+    EXPECT_EQ(FormatName(RegisterClipboardFormatA("Vantrel Chart")), "Vantrel Chart");
+}
+
+TEST_F(DdeServerTest, FormatsNamesAtMostAHundredFormats) {
+    std::vector<WORD> formats(150);
+    std::iota(formats.begin(), formats.end(), WORD{0x0300});
+    formats.push_back(0);
+    CFormatsItem item(std::move(formats));
+    CDDETopic topic;
+    Serve(topic, "Many", item, "Many");
+    const HCONV conv = ConnectPartner("Many");
+    // A hundred unnamed formats: a hundred empty fields.
+    EXPECT_EQ(partner.Request(conv, "Formats"), WithZero(std::string(99, '\t')));
 }

@@ -39,16 +39,35 @@ public:
     std::vector<UINT> others;
 };
 
+// Each test makes its own server, so the process-wide one is let go of
+// afterwards; made before the server, this goes after it.
+struct ServerSlotReset {
+    ServerSlotReset() = default;
+    ~ServerSlotReset() { g_ddeServer = nullptr; }
+    ServerSlotReset(const ServerSlotReset&) = delete;
+    ServerSlotReset& operator=(const ServerSlotReset&) = delete;
+};
+
+// An item with a string value that counts the pokes it took.
+class CCountingItem : public CDDEStringItem {
+public:
+    void OnPoke() override { ++pokes; }
+    int pokes = 0;
+};
+
+// An item offering the formats given, the list's ending 0 included.
+class CFormatsItem : public CDDEItem {
+public:
+    explicit CFormatsItem(std::vector<WORD> formats) : m_formats(std::move(formats)) {}
+    const WORD* GetFormatList() override { return m_formats.data(); }
+    std::vector<WORD> m_formats;
+};
+
 // A running server "Vantrel" and a partner instance playing the other
-// program. Each test gets its own server, so the process-wide one is let go
-// of afterwards.
+// program.
 class DdeServerTest : public ::testing::Test {
 protected:
     DdeServerTest() { EXPECT_TRUE(server->Create("Vantrel")); }
-    ~DdeServerTest() override {
-        server.reset();
-        g_ddeServer = nullptr;
-    }
 
     // The partner's conversation with the server on `topic`.
     HCONV ConnectPartner(const char* topic) {
@@ -67,8 +86,25 @@ protected:
     }
 
     CapturedDiagnostics diagnostics;
+    ServerSlotReset reset;
     std::unique_ptr<CTestServer> server = std::make_unique<CTestServer>();
     DdePartner partner;
+};
+
+// One reference to a counted object for the length of a scope.
+template <class T>
+class Held {
+public:
+    explicit Held(T* object) : m_object(object) { m_object->AddRef(); }
+    ~Held() { m_object->Release(); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+    T* operator->() const { return m_object; }
+    T* get() const { return m_object; }
+
+private:
+    T* m_object;
 };
 
 // A text with its terminating zero, as DDE answers carry it.

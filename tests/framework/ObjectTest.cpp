@@ -66,6 +66,8 @@ TEST(RuntimeClass, CreatesDefaultObjectsOnlyForCreatableClasses) {
 
     EXPECT_EQ(RUNTIME_CLASS(CFixed)->CreateObject(), nullptr);
     EXPECT_EQ(RUNTIME_CLASS(CObject)->CreateObject(), nullptr);
+    // Only classes whose objects own themselves are made unowned.
+    EXPECT_EQ(RUNTIME_CLASS(CCircle)->CreateSharedObject(), nullptr);
 }
 
 TEST(Exception, IsThrownAsPointerAndDeletedByCatcher) {
