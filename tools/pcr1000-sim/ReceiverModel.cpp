@@ -28,14 +28,15 @@ bool AllDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The value of exactly two hexadecimal digits.
+// The value of exactly two hexadecimal digits. Read as unsigned, since a
+// signed read takes "-1" for two digits.
 std::optional<int> HexByte(std::string_view text) {
-    int value = 0;
+    unsigned value = 0;
     if (text.size() != 2 ||
         std::from_chars(text.data(), text.data() + 2, value, 16).ptr != text.data() + 2) {
         return std::nullopt;
     }
-    return value;
+    return static_cast<int>(value);
 }
 
 // "0" and a digit that indexes `names` where a name is given.
