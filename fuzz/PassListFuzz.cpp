@@ -101,7 +101,8 @@ std::optional<std::vector<std::string_view>> PlainLines(std::string_view file) {
     }
     std::vector<std::string_view> lines;
     while (!file.empty()) {
-        const std::size_t end = std::min(file.find('\n') + 1, file.size());
+        const std::size_t lineEnd = file.find('\n');
+        const std::size_t end = lineEnd == std::string_view::npos ? file.size() : lineEnd + 1;
         if (end > 99) {
             return std::nullopt;
         }

@@ -123,8 +123,12 @@ void CheckSave(std::string_view before, const Saved& saved) {
     {
         const QSettings old(SettingsPath(file), QSettings::IniFormat);
         readable = old.status() == QSettings::NoError;
+        // An entry whose value does not read (a name a broken section header
+        // mangled) has nothing to lose.
         for (const QString& name : old.allKeys()) {
-            kept.insert(name, old.value(name));
+            if (const QVariant value = old.value(name); value.isValid()) {
+                kept.insert(name, value);
+            }
         }
     }
     for (const std::string_view name : kNumberNames) {
