@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -109,6 +111,17 @@ void CheckRead(const std::filesystem::path& file) {
     FUZZ_CHECK(directory == (text ? text->toStdString() : "untouched"));
 }
 
+// A list read from a file may come back as strings or as variants; its
+// texts are what counts.
+QVariant Texts(const QVariant& value) {
+    return value.typeId() == QMetaType::QVariantList ? QVariant(value.toStringList()) : value;
+}
+
+std::string FileBytes(const std::filesystem::path& file) {
+    std::ifstream stream(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+}
+
 struct Saved {
     std::string directory;
     std::int32_t numbers[3] = {0, 0, 0};
@@ -145,6 +158,7 @@ void CheckSave(std::string_view before, const Saved& saved) {
     if (!key->Close()) {
         // Only a file that does not read may refuse the save, and it stays.
         FUZZ_CHECK(!readable);
+        FUZZ_CHECK(FileBytes(file) == before);
         return;
     }
     const std::optional<RegistryKey> reread = RegistryKey::Open(file, RegistryAccess::QueryValue);
@@ -160,7 +174,7 @@ void CheckSave(std::string_view before, const Saved& saved) {
     }
     const QSettings now(SettingsPath(file), QSettings::IniFormat);
     for (auto entry = kept.cbegin(); entry != kept.cend(); ++entry) {
-        FUZZ_CHECK(now.value(entry.key()) == entry.value());
+        FUZZ_CHECK(Texts(now.value(entry.key())) == Texts(entry.value()));
     }
 }
 
