@@ -66,9 +66,10 @@ bool IsUtf8(std::string_view text) {
     return QString::fromUtf8(bytes).toUtf8() == bytes;
 }
 
-// A plain decimal number that fits in 32 bits, with blanks around it.
+// A plain decimal number that fits in 32 bits, with blanks around it. A zero
+// byte ends the text, as it ends a C string.
 std::optional<std::int32_t> DecimalNumber(const QString& stored) {
-    std::string text = stored.trimmed().toStdString();
+    std::string text = stored.left(stored.indexOf(QChar(u'\0'))).trimmed().toStdString();
     if (text.starts_with('+') && text.size() > 1 && text[1] != '-') {
         text.erase(0, 1);
     }

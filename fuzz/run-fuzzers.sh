@@ -1,9 +1,9 @@
 #!/bin/sh
 # Runs every fuzz target of BUILD_DIR (the fuzz preset's build) for SECONDS
-# each, one after the other on one core. New inputs collect in
-# BUILD_DIR/corpus/<target>, inputs that break a target in
-# BUILD_DIR/findings/<target>; the seed corpus in fuzz/corpus is read only.
-# Exits 1 when any target found something.
+# each, one after the other on one core. A target goes on after a finding,
+# so one run reports them all: inputs that break a target collect in
+# BUILD_DIR/findings/<target>, new inputs in BUILD_DIR/corpus/<target>; the
+# seed corpus in fuzz/corpus is only read. Exits 1 when anything was found.
 set -u
 build=${1:?usage: run-fuzzers.sh BUILD_DIR [SECONDS]}
 seconds=${2:-600}
@@ -11,15 +11,19 @@ seeds=$(dirname "$0")/corpus
 status=0
 for program in "$build"/fuzz/fuzz_*; do
     target=${program##*/fuzz_}
-    mkdir -p "$build/corpus/$target" "$build/findings/$target"
+    findings=$build/findings/$target
+    mkdir -p "$build/corpus/$target" "$findings"
     log=$build/findings/$target.log
     echo "== $target: $seconds s (log: $log) =="
-    if ! "$program" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="$build/findings/$target/" \
-        "$build/corpus/$target" "$seeds/$target" >"$log" 2>&1; then
+    "$program" -fork=1 -ignore_crashes=1 -ignore_ooms=1 -ignore_timeouts=1 \
+        -max_total_time="$seconds" -artifact_prefix="$findings/" \
+        "$build/corpus/$target" "$seeds/$target" >"$log" 2>&1
+    # The last statistics line: executions, coverage, corpus, findings.
+    grep -E '^#[0-9]+: cov:' "$log" | tail -n 1
+    found=$(find "$findings" -type f | wc -l)
+    if [ "$found" -gt 0 ]; then
         status=1
-        echo "$target: FOUND A FAULT (inputs in $build/findings/$target)"
+        echo "$target: $found finding(s) in $findings"
     fi
-    grep -E '^#[0-9]+ +DONE|^stat::number_of_executed_units|^stat::new_units_added|^Done ' "$log"
 done
 exit $status
