@@ -144,6 +144,35 @@ void CheckTexts(const SatelliteSettings& s) {
     FUZZ_CHECK(s.m_strDspLevel.find('\n') == std::string::npos);
 }
 
+// In a file of plain lines (none longer than the reader's piece, no zero
+// byte) the line used is one that is no comment, holds the name and has the
+// fields that were read.
+void CheckLineUsed(std::string_view file, const std::string& name, const SatelliteSettings& s) {
+    if (file.find('\0') != std::string_view::npos) {
+        return;
+    }
+    // Compared without blanks, as the fields are.
+    std::string blankless(name);
+    RemoveAll(blankless, ' ');
+    const std::string fields = "," + s.m_strFrequency + "," + s.m_strMode + "," + s.m_strFilter +
+                               "," + s.m_strVolume + ",";
+    bool found = false;
+    while (!file.empty()) {
+        const std::size_t lineEnd = file.find('\n');
+        const std::size_t end = lineEnd == std::string_view::npos ? file.size() : lineEnd + 1;
+        if (end > 99) {
+            return;
+        }
+        std::string line(file.substr(0, end));
+        file.remove_prefix(end);
+        AsciiUpperCase(line);
+        RemoveAll(line, ' ');
+        found = found || (!line.starts_with('#') && line.find(blankless) != std::string::npos &&
+                          line.find(fields) != std::string::npos);
+    }
+    FUZZ_CHECK(found);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -167,6 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (first.loaded) {
         FUZZ_CHECK(lines.NewestFirst().front() == "Writing Radio Commands");
         CheckLoaded(first, settings, name);
+        CheckLineUsed(file, name, settings);
     } else {
         FUZZ_CHECK(QueuedCount(first) == 0);
     }
