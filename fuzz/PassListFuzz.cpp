@@ -167,5 +167,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto plain = PlainLines(file)) {
         CheckAgainstLines(table, *plain, read);
     }
+
+    // The next run's rows go on top of those already there.
+    const int rows = table.GetItemCount();
+    folder.Write(PassListReader::kFileName, "20020519143000 a b 900 NEXT RUN\n");
+    FUZZ_CHECK(reader.ReadPassList(DataModeFile, folder.Path().string()));
+    FUZZ_CHECK(table.GetItemCount() == rows + 1);
+    FUZZ_CHECK(table.GetItemText(0, PassColumnName) == "NEXT RUN");
     return 0;
 }
