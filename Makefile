@@ -4,8 +4,10 @@ PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libgtest-de
             libbenchmark-dev clang-format \
             help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream util-linux
 PRESETS := dev asan core
+# Seconds each fuzz target runs for in `make fuzz`.
+FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build run test bench package screenshot format clean
+.PHONY: all deps build run test bench fuzz package screenshot format clean
 
 all: build
 
@@ -44,6 +46,15 @@ bench: build
 	    case $$b in *bench_startup) xvfb-run -a $$b ;; *) $$b ;; esac; \
 	done
 	bench/idle-run.sh build/dev 60
+
+# Each fuzz target for FUZZ_SECONDS, with Debian's clang and its libFuzzer;
+# findings and the grown corpus in build/fuzz.
+fuzz:
+	@$(MAKE) --no-print-directory deps \
+	    PACKAGES="cmake ninja-build qt6-base-dev clang libclang-rt-14-dev"
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	fuzz/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
 # The Debian package, from the dev build: build/dev/vantrel_<version>_<arch>.deb.
 package: build

@@ -18,6 +18,14 @@ if(VANTREL_SANITIZE)
     target_compile_options(vantrel_options INTERFACE ${sanitizers} -fno-omit-frame-pointer)
     target_link_options(vantrel_options INTERFACE ${sanitizers})
 endif()
+if(VANTREL_FUZZ)
+    # Coverage for libFuzzer in every library the targets reach; the
+    # targets themselves link its driver (fuzz/).
+    set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all)
+    target_compile_options(vantrel_options INTERFACE
+        ${sanitizers} -fsanitize=fuzzer-no-link -fno-omit-frame-pointer)
+    target_link_options(vantrel_options INTERFACE ${sanitizers})
+endif()
 set(CMAKE_CXX_EXTENSIONS OFF)
 set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 

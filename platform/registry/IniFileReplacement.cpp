@@ -47,6 +47,20 @@ bool WriteMerged(const fs::path& file, const fs::path& scratch, const std::vecto
     return true;
 }
 
+// A list of texts is written as a list of strings and may come back as a
+// list of variants (an element with a zero byte, say); its texts are what
+// has to match.
+bool SameValue(const QVariant& written, const QVariant& read) {
+    const auto isList = [](const QVariant& value) {
+        return value.typeId() == QMetaType::QStringList ||
+               value.typeId() == QMetaType::QVariantList;
+    };
+    if (isList(written) && isList(read)) {
+        return written.toStringList() == read.toStringList();
+    }
+    return written == read;
+}
+
 // QSettings reports success even when the disk filled up under it and the
 // file is cut short, so what it wrote is read back before it is trusted.
 // `file` must be a name this process has not read through QSettings, which
@@ -59,7 +73,7 @@ bool HoldsExactly(const fs::path& file, const QVariantMap& contents) {
     const QStringList keys = written.allKeys();
     return keys.size() == contents.size() &&
            std::all_of(keys.begin(), keys.end(), [&](const QString& key) {
-               return contents.contains(key) && written.value(key) == contents.value(key);
+               return contents.contains(key) && SameValue(contents.value(key), written.value(key));
            });
 }
 
