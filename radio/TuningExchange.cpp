@@ -8,6 +8,8 @@ namespace {
 // Six characters and the zero that ends them: the receiver has always been
 // sent the zero too.
 constexpr char kCloseDownCommand[] = "P100\r\n";
+// Each close-down write gives up after this, so held output cannot stop the exit.
+constexpr std::uint32_t kCloseDownWriteLimitMs = 1000;
 
 }  // namespace
 
@@ -45,6 +47,16 @@ void TuningExchange::ReportTuning(std::string_view passLengthText) {
 void SendCloseDown(CSerialPort& port) {
     if (!port.IsOpen()) {
         return;
+    }
+    // Output that flow control holds back must not hold up the exit.
+    try {
+        COMMTIMEOUTS timeouts{};
+        port.GetTimeouts(timeouts);
+        timeouts.WriteTotalTimeoutMultiplier = 0;
+        timeouts.WriteTotalTimeoutConstant = kCloseDownWriteLimitMs;
+        port.SetTimeouts(timeouts);
+    } catch (CSerialException* error) {
+        error->Delete();
     }
     for (int time = 0; time < 2; ++time) {
         try {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 
 #include "platform/kernel/NullOnFailure.h"
 #include "serial/LineSettings.h"
@@ -145,12 +146,43 @@ bool CommDevice::SetQueueSizes(std::uint32_t inQueue, std::uint32_t outQueue) {
 }
 
 bool CommDevice::Flush() {
-    m_io->WaitForWrites();
-    if (const int lost = m_io->LostError(); lost != 0) {
-        errno = lost;
-        return false;
+    const auto deadline = std::chrono::steady_clock::now() + kFlushLimit;
+    if (m_io->WaitForWrites(deadline)) {
+        if (const int lost = m_io->LostError(); lost != 0) {
+            errno = lost;
+            return false;
+        }
+        if (DrainBy(deadline)) {
+            return true;
+        }
+        if (errno != ETIMEDOUT) {
+            return false;
+        }
     }
-    return ::tcdrain(m_fd.Get()) == 0;
+    // A receiver that sent XOFF and never XON would hold the output, and a
+    // flush waiting for it, for ever: what is left is thrown away.
+    Purge(PURGE_TXABORT | PURGE_TXCLEAR);
+    errno = ETIMEDOUT;
+    return false;
+}
+
+bool CommDevice::DrainBy(std::chrono::steady_clock::time_point deadline) const {
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(m_fd.Get(), TIOCOUTQ, &queued) != 0) {
+            return ::tcdrain(m_fd.Get()) == 0;
+        }
+        if (queued == 0) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        // The driver tells no one when its queue empties; a byte takes about
+        // a millisecond at 9600 baud.
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 bool CommDevice::Purge(std::uint32_t flags) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,9 @@ void ReportHeldPortAsAccessDenied();
 // reported, and the engine running its transfers. The device owns its
 // descriptor. Each call returns false with errno set when the system
 // refuses it.
+// How long a flush waits for output that flow control holds back.
+inline constexpr std::chrono::milliseconds kFlushLimit{3000};
+
 class CommDevice {
     struct Key {
         explicit Key() = default;
@@ -50,6 +54,8 @@ public:
     bool GetState(DCB& dcb) const;
     bool SetState(const DCB& dcb);
     bool SetQueueSizes(std::uint32_t inQueue, std::uint32_t outQueue);
+    // Waits until the output has left, for at most kFlushLimit; then the
+    // rest is thrown away and it fails with ETIMEDOUT.
     bool Flush();
     bool Purge(std::uint32_t flags);
     bool Escape(std::uint32_t function);
@@ -61,6 +67,9 @@ public:
 private:
     static std::unique_ptr<CommDevice> Make(int fd);
     bool Alive() const;
+    // Waits until the driver has sent its queue; false with ETIMEDOUT when it
+    // has not by `deadline`.
+    bool DrainBy(std::chrono::steady_clock::time_point deadline) const;
 
     UniqueFd m_fd;
     mutable std::mutex m_mutex;

@@ -478,9 +478,9 @@ void PortIo::ClearInput() {
     m_staged.clear();
 }
 
-void PortIo::WaitForWrites() {
+bool PortIo::WaitForWrites(Clock::time_point deadline) {
     std::unique_lock lock(m_mutex);
-    m_ended.wait(lock, [this] { return m_writes.empty(); });
+    return m_ended.wait_until(lock, deadline, [this] { return m_writes.empty(); });
 }
 
 std::uint32_t PortIo::StagedInput() const {

@@ -67,8 +67,9 @@ public:
     void Cancel(bool reads, bool writes, bool commWaits);
     // Forgets the staged input.
     void ClearInput();
-    // Blocks until every queued write has been taken by the kernel or ended.
-    void WaitForWrites();
+    // Blocks until every queued write has been taken by the kernel or ended;
+    // false when writes are still queued at `deadline`.
+    bool WaitForWrites(std::chrono::steady_clock::time_point deadline);
 
     std::uint32_t StagedInput() const;
     std::uint32_t QueuedOutput() const;

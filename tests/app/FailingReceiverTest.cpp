@@ -247,6 +247,27 @@ TEST_F(FailingReceiverTest, AReceiverThatAnswersGarbageNeitherStopsNorSpinsTheRu
     m_dialog.reset();
 }
 
+// XOFF (0x13) stops our output until an XON that never comes.
+TEST_F(FailingReceiverTest, AReceiverThatStopsOurOutputEndsTheRunWithAMessageNotAHang) {
+    const TempDir elsewhere;
+    const ScopedEnvironmentVariable configHome{"XDG_CONFIG_HOME", elsewhere.Path().string()};
+    FakeReceiverLine line(elsewhere.Path());
+    const ReceiverPlayer receiver(line, [](const std::string&) { return std::string("H1\x13"); });
+    m_station.WritePassList("");
+    ShortenWaits();
+    Follow({{[this] { return Checks() >= 1; }, [this] { PressCancel(); }}});
+    const auto start = std::chrono::steady_clock::now();
+    const AfterRun after = RunThenCancel([] {}, 30s);
+    EXPECT_EQ(after.caption, "Exit");
+    EXPECT_TRUE(after.nextPassEnabled);
+    const std::string box = TakeBox();
+    EXPECT_NE(box.find("COM1"), std::string::npos) << box;
+    EXPECT_NE(box.find(std::strerror(ETIMEDOUT)), std::string::npos) << box;
+    // The flush gives up after its limit, the close-down writes after theirs.
+    m_dialog.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+}
+
 namespace {
 
 class SlowReceiverTest : public FailingReceiverTest {

@@ -24,7 +24,9 @@ public:
     ~ReceiverPlayer() {
         m_stopping = true;
         // A byte from the port's side ends the player's wait for the next one;
-        // without it the player notices within its wait of a few seconds.
+        // without it the player notices within its wait of a few seconds. An
+        // XOFF the player sent would hold that byte back; only XON undoes it.
+        m_line.Send("\x11");
         [[maybe_unused]] const ssize_t woken = ::write(m_line.TerminalFd(), "\n", 1);
         m_thread.join();
     }
