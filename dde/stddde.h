@@ -241,8 +241,6 @@ protected:
     ~CDDEConv() override;
 
 private:
-    // Whether the library still knows the conversation as connected.
-    BOOL IsConnected() const;
     HDDEDATA Transact(const BYTE* pData, DWORD dwSize, const char* szItem, UINT wFmt, UINT wType);
 };
 

@@ -37,24 +37,8 @@ BOOL CDDEConv::Connect(const char* szService, const char* szTopic) {
         m_server->LogStatus("Failed to connect to %s|%s. Error %u", szService, szTopic, error);
         return FALSE;
     }
-    // A partner may end the conversation inside its connect confirmation,
-    // before DdeConnect returns: its disconnect notice came while the
-    // conversation was not listed yet, so it must not be listed now.
-    if (!IsConnected()) {
-        m_hConv = nullptr;
-        m_server->LogStatus("Connection to %s|%s ended by the partner", szService, szTopic);
-        return FALSE;
-    }
     m_server->AddConversation(this);
     return TRUE;
-}
-
-BOOL CDDEConv::IsConnected() const {
-    CONVINFO info{};
-    info.cb = sizeof info;
-    return DdeQueryConvInfo(m_hConv, QID_SYNC, &info) != 0 && (info.wStatus & ST_CONNECTED) != 0
-               ? TRUE
-               : FALSE;
 }
 
 BOOL CDDEConv::Disconnect() {

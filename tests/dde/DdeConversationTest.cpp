@@ -126,8 +126,8 @@ TEST_F(DdeClientTest, AnAnswerWithoutDataIsRefusedAndReported) {
     EXPECT_TRUE(diagnostics.assertions.empty());
 }
 
-// The partner ends the conversation while it confirms it, so before our
-// DdeConnect returns.
+// The partner ends the conversation while it confirms it, before our
+// DdeConnect returns: the library hands out no conversation that has ended.
 TEST_F(DdeClientTest, AConversationEndedWhileConnectingIsNotListed) {
     partner.answer = [](const DdePartner::Call& call) {
         if (call.type == XTYP_CONNECT_CONFIRM) {
@@ -140,7 +140,8 @@ TEST_F(DdeClientTest, AConversationEndedWhileConnectingIsNotListed) {
     EXPECT_FALSE(conv->m_hConv);
     EXPECT_TRUE(server->m_conversations.IsEmpty());
     EXPECT_EQ(conv->m_refCount, 1);
-    EXPECT_EQ(server->TakeLines().back(), "Connection to Partner|Clock ended by the partner");
+    EXPECT_EQ(server->TakeLines().back(), "Failed to connect to Partner|Clock. Error " +
+                                              std::to_string(DMLERR_NO_CONV_ESTABLISHED));
     EXPECT_FALSE(conv->Disconnect());
 
     // Ending it is the partner's business; the next try succeeds.

@@ -105,7 +105,7 @@ TEST_F(PassSchedulerTest, ARunTunesDefaultThenThePassAtItsStartThenDefaultAndSwi
     EXPECT_EQ(
         Strings(lines.begin() + asked + 1, lines.begin() + asked + 4),
         (Strings{"SatTimer Gone off", "Write Timer Gone off", "Tune Radio to Sat <NOAA 19>"}));
-    EXPECT_TRUE(WasLogged("Length of Pass set to <4> Seconds"));
+    EXPECT_TRUE(WasLogged("Length of Pass set to <2> Seconds"));
     EXPECT_TRUE(WasLogged("Asking Sat To Tune to <DEFAULT> Sat"));
     const auto stillCurrent =
         std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
