@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/Diagnostics.h"
+#include "platform/ddeml/Ddeml.h"
 
 bool IsUsableName(const char* szName, const char* szOperation) {
     if (szName == nullptr) {
@@ -13,8 +14,8 @@ bool IsUsableName(const char* szName, const char* szOperation) {
         Trace("%s: empty name\n", szOperation);
         return false;
     }
-    if (std::strlen(szName) > kMaxDdeNameLength) {
-        Trace("%s: name longer than %zu characters\n", szOperation, kMaxDdeNameLength);
+    if (std::strlen(szName) > kMaxDdeStringLength) {
+        Trace("%s: name longer than %zu characters\n", szOperation, kMaxDdeStringLength);
         return false;
     }
     return true;

@@ -4,11 +4,6 @@
 // each check says whether an argument can be used and, when it cannot,
 // writes a trace line naming the operation.
 
-#include <cstddef>
-
-// The longest text a DDE string handle can carry.
-inline constexpr std::size_t kMaxDdeNameLength = 255;
-
 // A service, topic or item name: not null, not empty, not too long.
 bool IsUsableName(const char* szName, const char* szOperation);
 

@@ -122,6 +122,9 @@ BOOL DdeUninitialize(DWORD idInst);
 // Returns the instance's last error and clears it.
 UINT DdeGetLastError(DWORD idInst);
 
+// The longest name a string handle carries.
+inline constexpr std::size_t kMaxDdeStringLength = 255;
+
 // String handles, shared by all instances and compared without regard to case.
 HSZ DdeCreateStringHandleA(DWORD idInst, const char* psz, int iCodePage);
 BOOL DdeFreeStringHandle(DWORD idInst, HSZ hsz);

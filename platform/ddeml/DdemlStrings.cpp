@@ -12,15 +12,9 @@ using ddeml::Library;
 
 namespace {
 
-constexpr std::size_t kMaxStringLength = 255;
-
 bool IsAnsiCodePage(int codePage) {
     return codePage == 0 || codePage == CP_WINANSI;
 }
-
-}  // namespace
-
-namespace {
 
 // Why a name cannot have a handle, or null when it can.
 const char* NameFault(const char* psz) {
@@ -30,7 +24,7 @@ const char* NameFault(const char* psz) {
     if (*psz == '\0') {
         return "an empty name";
     }
-    return std::strlen(psz) > kMaxStringLength ? "a name over 255 characters" : nullptr;
+    return std::strlen(psz) > kMaxDdeStringLength ? "a name over 255 characters" : nullptr;
 }
 
 }  // namespace
