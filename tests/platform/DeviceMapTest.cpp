@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "platform/kernel/DeviceMap.h"
-#include "platform/kernel/ErrorText.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
@@ -37,14 +36,4 @@ TEST(DeviceMap, UsesTheLinkUnderTheConfigFolderWhenItsEntryExists) {
     const ScopedEnvironmentVariable noXdg("XDG_CONFIG_HOME", std::nullopt);
     EXPECT_EQ(ComPortDevicePath(2), "/dev/ttyS1");
     EXPECT_TRUE(ComPortLinkPath(2).empty());
-}
-
-TEST(ErrorText, GivesTheTextsOfItsOwnCodesOrNothing) {
-    std::string text = "stale";
-    EXPECT_TRUE(SystemErrorText(ERROR_IO_PENDING, text));
-    EXPECT_EQ(text, "Overlapped I/O operation is in progress");
-    EXPECT_TRUE(SystemErrorText(ERROR_CALL_NOT_IMPLEMENTED, text));
-    EXPECT_EQ(text, "This function is not supported on this system");
-    EXPECT_FALSE(SystemErrorText(54321, text));
-    EXPECT_EQ(text, "");
 }
