@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -9,7 +10,6 @@
 #include "platform/kernel/ErrorText.h"
 #include "platform/kernel/Wait.h"
 #include "serial/serialport.h"
-#include "tests/serial/FakeReceiverLine.h"
 #include "tests/serial/SerialTestSupport.h"
 #include "tests/support/Diagnostics.h"
 
@@ -71,22 +71,33 @@ TEST_F(SerialPortIoTest, RepliesOfAnyLengthEndTerminatedWithoutOlderBytes) {
     line.Send(std::string("H10\0abcd", 8));
     ASSERT_TRUE(port.ReceiveReply(8));
     EXPECT_EQ(std::string(port.m_szReply, 9), std::string("H10\0\0\0\0\0\0", 9));
+
+    // A count beyond the receive buffer is a programming error, cut to it.
+    line.Send(std::string(CSerialPort::kReceiveBufferSize + 50, 'r'));
+    ASSERT_TRUE(port.ReceiveReply(CSerialPort::kReceiveBufferSize + 50));
+    EXPECT_EQ(diagnostics.assertions.size(), 1u);
+    EXPECT_EQ(port.m_dwBytesRead, CSerialPort::kReceiveBufferSize);
+    EXPECT_EQ(std::strlen(port.m_szReply), CSerialPort::kReceiveBufferSize);
     EXPECT_TRUE(diagnostics.traces.empty());
 }
 
-TEST_F(SerialPortIoTest, AReplyInPiecesComesBackWholeWhileNoGapReachesTheQuietInterval) {
-    // As a receiver or a USB adapter may deliver it. The pieces of the second
-    // reply take longer together than the interval: only a quiet interval
-    // counted from the latest byte keeps them together.
+TEST_F(SerialPortIoTest, AReplyComesBackWholeWhenItBeginsWithinThreeSecondsAndNoGapIsQuiet) {
+    // Pieces as a receiver or a USB adapter may deliver them; those of the
+    // second case take longer together than the quiet interval, which must
+    // count from the latest byte. The last begins just before the time-out
+    // and is only known complete after it.
     struct Case {
         std::uint32_t quietInterval;
+        std::chrono::milliseconds before;
         std::vector<std::string> pieces;
         std::chrono::milliseconds gap;
     };
     for (const Case& c :
-         {Case{50, {"H1", "01\r\n"}, 20ms}, Case{300, {"G", "00", "0\r\n"}, 200ms}}) {
+         {Case{50, 0ms, {"H1", "01\r\n"}, 20ms}, Case{300, 0ms, {"G", "00", "0\r\n"}, 200ms},
+          Case{1000, 2500ms, {"H101\r\n"}, 0ms}}) {
         port.SetTimeouts(COMMTIMEOUTS{c.quietInterval, 0, 0, 0, 0});
         std::thread receiver([this, &c] {
+            std::this_thread::sleep_for(c.before);
             for (const std::string& piece : c.pieces) {
                 line.Send(piece);
                 std::this_thread::sleep_for(c.gap);
@@ -100,20 +111,33 @@ TEST_F(SerialPortIoTest, AReplyInPiecesComesBackWholeWhileNoGapReachesTheQuietIn
         }
         EXPECT_EQ(port.m_szReply, whole);
     }
+    EXPECT_TRUE(diagnostics.traces.empty());
 }
 
-TEST_F(SerialPortIoTest, AReplyThatBeginsWithinTheTimeOutCountsThoughItEndsAfterIt) {
-    // A line whose quiet interval is long: the reply starts half a second
-    // before the three seconds are up and is only known complete after them.
-    port.SetTimeouts(COMMTIMEOUTS{1000, 0, 0, 0, 0});
-    std::thread receiver([this] {
-        std::this_thread::sleep_for(2500ms);
-        line.Send("H101\r\n");
-    });
-    EXPECT_TRUE(port.ReceiveReply(8));
-    receiver.join();
-    EXPECT_STREQ(port.m_szReply, "H101\r\n");
-    EXPECT_TRUE(diagnostics.traces.empty());
+TEST_F(SerialPortIoTest, NeitherSilenceNorWhatAnEarlierUserLeftUnreadIsAReply) {
+    port.Close();
+    line.SendQueued("G000\r\n");
+    OpenCom1(port);
+    std::strcpy(port.m_szReply, "earlier");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(port.ReceiveReply(8));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 3000ms);
+    EXPECT_LT(waited, 4000ms);
+    EXPECT_STREQ(port.m_szReply, "earlier");
+    EXPECT_EQ(diagnostics.traces, (std::vector<std::string>{"No Data from Radio port\n"}));
+    // The read is left running; the next exchange takes it over.
+    EXPECT_EQ(g_radioOverlapped.Internal, STATUS_PENDING);
+    Command("H1?\r\n");
+    line.Send("H100\r\n");
+    ASSERT_TRUE(port.ReceiveReply(8));
+    EXPECT_STREQ(port.m_szReply, "H100\r\n");
+    // Nothing was left over for another read to find.
+    port.SetImmediateReads();
+    std::uint32_t bytes = 99;
+    char rest[8];
+    EXPECT_TRUE(port.Read(rest, sizeof rest, g_radioOverlapped, &bytes));
+    EXPECT_EQ(bytes, 0u);
 }
 
 TEST_F(SerialPortIoTest, TotalReadTimeOutsCountFromTheReadsTurnAndBoundTheWaitForAByte) {
@@ -145,31 +169,6 @@ TEST_F(SerialPortIoTest, TotalReadTimeOutsCountFromTheReadsTurnAndBoundTheWaitFo
     }
 }
 
-TEST_F(SerialPortIoTest, ACountBeyondTheReceiveBufferIsRefusedAndCut) {
-    line.Send(std::string(CSerialPort::kReceiveBufferSize + 50, 'r'));
-    ASSERT_TRUE(port.ReceiveReply(CSerialPort::kReceiveBufferSize + 50));
-    EXPECT_EQ(diagnostics.assertions.size(), 1u);
-    EXPECT_EQ(port.m_dwBytesRead, CSerialPort::kReceiveBufferSize);
-    EXPECT_EQ(std::strlen(port.m_szReply), CSerialPort::kReceiveBufferSize);
-}
-
-TEST_F(SerialPortIoTest, ANewExchangeTakesOverTheReadStillOutstanding) {
-    // As after a silent receiver: a read left running, then the next
-    // command and reply through the same record.
-    port.BeginReceive(8);
-    Command("H1?\r\n");
-    line.Send("H100\r\n");
-    ASSERT_TRUE(port.ReceiveReply(8));
-    EXPECT_STREQ(port.m_szReply, "H100\r\n");
-
-    // Nothing was left over for another read to find.
-    port.SetImmediateReads();
-    std::uint32_t bytes = 99;
-    char rest[8];
-    EXPECT_TRUE(port.Read(rest, sizeof rest, g_radioOverlapped, &bytes));
-    EXPECT_EQ(bytes, 0u);
-}
-
 TEST_F(SerialPortIoTest, AWriteTheLineCannotTakeAtOnceGoesOnWhileTheReplyIsAwaited) {
     std::string big(256 * 1024, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) {
@@ -197,11 +196,16 @@ TEST_F(SerialPortIoTest, AWriteTheLineCannotTakeAtOnceGoesOnWhileTheReplyIsAwait
     EXPECT_TRUE(diagnostics.traces.empty());
 }
 
-TEST_F(SerialPortIoTest, AReceiverThatVanishesEndsPendingWritesAndLaterCallsWithExceptions) {
+TEST_F(SerialPortIoTest, AReceiverThatVanishesEndsPendingTransfersAndLaterCallsWithExceptions) {
     OVERLAPPED record;
     const std::string big(256 * 1024, 'x');
     ASSERT_FALSE(port.Write(big.data(), static_cast<std::uint32_t>(big.size()), record));
-    line.HangUp();
+    std::thread pull([this] {
+        std::this_thread::sleep_for(100ms);
+        line.HangUp();
+    });
+    EXPECT_EQ(SerialErrorOf([this] { port.ReceiveReply(8); }), Code(EIO));
+    pull.join();
     std::uint32_t bytes = 0;
     EXPECT_EQ(SerialErrorOf([&] { port.GetOverlappedResult(record, bytes, true); }), Code(EIO));
     EXPECT_EQ(diagnostics.traces.at(0), "Failed in call to GetOverlappedResult\n");
@@ -209,17 +213,13 @@ TEST_F(SerialPortIoTest, AReceiverThatVanishesEndsPendingWritesAndLaterCallsWith
     diagnostics.traces.clear();
     EXPECT_EQ(SerialErrorOf([this] { port.ReceiveReply(8); }), Code(EIO));
     EXPECT_EQ(diagnostics.traces.at(0), "Failed in call to ReadFile\n");
+    EXPECT_EQ(SerialErrorOf([this] { port.Write("H1?\r\n", 5, g_radioOverlapped); }), Code(EIO));
+    EXPECT_EQ(diagnostics.traces.at(2), "Failed in call to WriteFile\n");
     EXPECT_EQ(SerialErrorOf([this] { port.Flush(); }), Code(EIO));
 }
 
 TEST_F(SerialPortIoTest, BytesThatArrivedBeforeAHangUpAreStillDelivered) {
-    // Without a read interval only the count or the line's end can end a read.
-    port.SetTimeouts(COMMTIMEOUTS{});
-    port.BeginReceive(8);
-    line.Send("abc");
-    for (int tries = 0; tries < 5000 && (port.GetInputCount() < 3 || line.Queued() > 0); ++tries) {
-        ::usleep(1000);
-    }
+    SendIntoPendingRead(port, line, "abc");
     ASSERT_EQ(line.Queued(), 0);
     // The next command drops the read; the bytes it took stay.
     Command("H1?\r\n");
@@ -231,12 +231,25 @@ TEST_F(SerialPortIoTest, BytesThatArrivedBeforeAHangUpAreStillDelivered) {
     EXPECT_EQ(SerialErrorOf([this] { port.ReceiveReply(8); }), Code(EIO));
 }
 
-TEST_F(SerialPortIoTest, ClosingOrAbortingCancelsAPendingRead) {
+TEST_F(SerialPortIoTest, ClosingAbortingOrCancellingEndsAPendingRead) {
     port.BeginReceive(8);
     port.AbortWrites();
     EXPECT_EQ(g_radioOverlapped.Internal, STATUS_PENDING);
     port.AbortReads();
     EXPECT_EQ(g_radioOverlapped.Internal, Code(ECANCELED));
+    port.BeginReceive(8);
+    port.CancelPendingIo();
+    EXPECT_EQ(g_radioOverlapped.Internal, Code(ECANCELED));
+
+    const CancelIoEntry saved = g_cancelIoEntry;
+    g_cancelIoEntry.m_pfnCancelIo = nullptr;
+    EXPECT_EQ(SerialErrorOf([this] { port.CancelPendingIo(); }), ERROR_CALL_NOT_IMPLEMENTED);
+    g_cancelIoEntry = saved;
+    EXPECT_EQ(diagnostics.traces,
+              (std::vector<std::string>{
+                  "CancelIo function is not supported on this OS. You need to be running at least "
+                  "NT 4 or Win 98 to use this function\n",
+                  "Warning: throwing CSerialException for error 120\n"}));
 
     port.BeginReceive(8);
     port.Close();
@@ -258,7 +271,7 @@ TEST_F(SerialPortIoTest, WaitingForInputKeepsTheEventMask) {
     port.SetMask(EV_ERR);
     EXPECT_FALSE(port.WaitForInput(50));
     std::thread sender([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(50ms);
         line.Send("G");
     });
     EXPECT_TRUE(port.WaitForInput(10000));
@@ -310,31 +323,4 @@ TEST_F(SerialPortIoTest, CompletionRoutinesRunOnlyInAlertableWaits) {
     EXPECT_EQ(diagnostics.traces.at(0), "Failed in call to ReadFileEx\n");
     EXPECT_EQ(SleepEx(0, true), 0u);
     EXPECT_EQ(port.completions.size(), 3u);
-}
-
-TEST_F(SerialPortIoTest, CancellingPendingTransfers) {
-    port.BeginReceive(8);
-    port.CancelPendingIo();
-    EXPECT_EQ(g_radioOverlapped.Internal, Code(ECANCELED));
-
-    const CancelIoEntry saved = g_cancelIoEntry;
-    g_cancelIoEntry.m_pfnCancelIo = nullptr;
-    const std::optional<std::uint32_t> error = SerialErrorOf([this] { port.CancelPendingIo(); });
-    g_cancelIoEntry = saved;
-    EXPECT_EQ(error, ERROR_CALL_NOT_IMPLEMENTED);
-    EXPECT_EQ(diagnostics.traces,
-              (std::vector<std::string>{
-                  "CancelIo function is not supported on this OS. You need to be running at least "
-                  "NT 4 or Win 98 to use this function\n",
-                  "Warning: throwing CSerialException for error 120\n"}));
-}
-
-TEST_F(SerialPortIoTest, WhatAnEarlierUserLeftUnreadIsNoReply) {
-    port.Close();
-    line.SendQueued("G000\r\n");
-    OpenCom1(port);
-    EXPECT_FALSE(port.ReceiveReply(8));
-    line.Send("H100\r\n");
-    ASSERT_TRUE(port.ReceiveReply(8));
-    EXPECT_STREQ(port.m_szReply, "H100\r\n");
 }

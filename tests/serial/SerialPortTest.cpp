@@ -1,20 +1,17 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <termios.h>
 
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "serial/CommApi.h"
+#include "platform/kernel/ErrorText.h"
 #include "serial/CommDevice.h"
 #include "serial/serialport.h"
-#include "tests/serial/FakeReceiverLine.h"
 #include "tests/serial/ForkedChild.h"
 #include "tests/serial/SerialTestSupport.h"
 #include "tests/support/Diagnostics.h"
@@ -64,48 +61,13 @@ std::string HandleOf(const CSerialPort& port) {
     std::ostringstream dump;
     port.DumpDiagnostics(dump);
     const std::string text = dump.str();
-    const std::string label = "m_hComm = ";
-    const std::size_t at = text.find(label) + label.size();
+    const std::size_t at = text.find("m_hComm = ") + 10;
     return text.substr(at, text.find('\n', at) - at);
-}
-
-// What arrives on `fd` within two seconds, up to `count` bytes.
-std::string ReadWithin(int fd, std::size_t count) {
-    std::string received;
-    char byte = 0;
-    pollfd readable{fd, POLLIN, 0};
-    while (received.size() < count && ::poll(&readable, 1, 2000) == 1 &&
-           ::read(fd, &byte, 1) == 1) {
-        received += byte;
-    }
-    return received;
 }
 
 }  // namespace
 
-TEST_F(SerialPortTest, OpenSetsTheRadioLineAndLeavesTheRestAsTheDriverHadIt) {
-    OpenCom1(port);
-    // The flow-control fields are checked with the other choices below.
-    DCB dcb{};
-    port.GetState(dcb);
-    EXPECT_EQ(dcb.BaudRate, 9600u);
-    EXPECT_EQ(dcb.ByteSize, 8);
-    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
-    EXPECT_EQ(dcb.XonChar, 0x11);
-    EXPECT_EQ(dcb.XoffChar, 0x13);
-    EXPECT_EQ(dcb.XonLim, 100);
-    EXPECT_EQ(dcb.XoffLim, 100);
-    EXPECT_EQ(dcb.fDsrSensitivity, 0u);
-
-    EXPECT_EQ(Line().c_lflag & (ICANON | ECHO), 0u);
-    COMMTIMEOUTS timeouts{};
-    port.GetTimeouts(timeouts);
-    EXPECT_EQ(timeouts.ReadIntervalTimeout, 50u);
-    EXPECT_TRUE(diagnostics.traces.empty());
-    EXPECT_TRUE(diagnostics.assertions.empty());
-}
-
-TEST_F(SerialPortTest, LineArgumentsFollowTheirOwnCodes) {
+TEST_F(SerialPortTest, OpenSetsTheLineFromItsArgumentsAndLeavesTheRestAsTheDriverHadIt) {
     // A pseudo-terminal drops PARENB but keeps PARODD and CMSPAR, which
     // tell the five parity choices apart.
     const std::vector<std::pair<SerialParity, tcflag_t>> parities{{ParityEven, 0},
@@ -117,25 +79,33 @@ TEST_F(SerialPortTest, LineArgumentsFollowTheirOwnCodes) {
         OpenCom1(port, FlowNone, parity, StopBitsTwo);
         EXPECT_EQ(Line().c_cflag & (PARODD | CMSPAR | CSTOPB), flags | CSTOPB) << parity;
     }
-    port.Close();
 
     struct FlowCase {
         SerialFlowControl flow;
         unsigned cts, dsr, xon, dtr, rts;
     };
+    DCB dcb{};
     for (const FlowCase& c :
          {FlowCase{FlowNone, 0, 0, 0, 1, 1}, FlowCase{FlowCtsRts, 1, 0, 0, 1, 2},
           FlowCase{FlowCtsDtr, 1, 0, 0, 2, 1}, FlowCase{FlowDsrRts, 0, 1, 0, 1, 2},
           FlowCase{FlowDsrDtr, 0, 1, 0, 2, 1}, FlowCase{FlowXonXoff, 0, 0, 1, 1, 1}}) {
-        CSerialPort fresh;
-        OpenCom1(fresh, c.flow);
-        DCB dcb{};
-        fresh.GetState(dcb);
+        OpenCom1(port, c.flow);
+        port.GetState(dcb);
         EXPECT_EQ(std::vector<unsigned>({dcb.fOutxCtsFlow, dcb.fOutxDsrFlow, dcb.fOutX, dcb.fInX,
                                          dcb.fDtrControl, dcb.fRtsControl}),
                   std::vector<unsigned>({c.cts, c.dsr, c.xon, c.xon, c.dtr, c.rts}))
             << c.flow;
     }
+    EXPECT_EQ(std::vector<unsigned>({dcb.BaudRate, dcb.ByteSize, dcb.StopBits,
+                                     static_cast<unsigned>(dcb.XonChar),
+                                     static_cast<unsigned>(dcb.XoffChar), dcb.XonLim, dcb.XoffLim}),
+              std::vector<unsigned>({9600, 8, ONESTOPBIT, 0x11, 0x13, 100, 100}));
+    EXPECT_EQ(Line().c_lflag & (ICANON | ECHO), 0u);
+    COMMTIMEOUTS timeouts{};
+    port.GetTimeouts(timeouts);
+    EXPECT_EQ(timeouts.ReadIntervalTimeout, 50u);
+    EXPECT_TRUE(diagnostics.traces.empty());
+    EXPECT_TRUE(diagnostics.assertions.empty());
 
     // An argument outside its enumeration is a programming error; the
     // field keeps what the driver had.
@@ -235,14 +205,14 @@ TEST_F(SerialPortTest, ADetachedPortLeavesNothingBehindToDisturbItsDescriptor) {
         EXPECT_EQ(g_radioOverlapped.Internal, Code(ECANCELED));
     }
     // A late reply is the caller's to read, not the gone object's.
-    fakeLine.Send("late rep");
-    EXPECT_EQ(ReadWithin(detached, 8), "late rep");
+    fakeLine.SendQueued("late rep");
+    char late[8];
+    EXPECT_EQ(::read(detached, late, sizeof late), 8);
 
     // The number comes back with the next open; nothing may take it away.
     ASSERT_EQ(::close(detached), 0);
     OpenCom1(port);
     ASSERT_EQ(HandleOf(port), std::to_string(detached));
-    EXPECT_TRUE(port.IsOpen());
     port.Write("H1?\r\n", 5, g_radioOverlapped);
     EXPECT_EQ(fakeLine.Receive(5), "H1?\r\n");
     fakeLine.Send("H100\r\n");
@@ -289,21 +259,31 @@ TEST_F(SerialPortTest, APortHeldByAProgramThatWasKilledIsFreeForAnOrdinaryUser) 
 }
 
 TEST_F(SerialPortTest, ExceptionsCarryTheirCodeAndText) {
-    const std::unique_ptr<CSerialException, ExceptionDeleter> missing(new CSerialException(ENOENT));
-    char buffer[10];
-    unsigned help = 7;
-    EXPECT_TRUE(missing->GetErrorText(buffer, sizeof buffer, &help));
-    EXPECT_STREQ(buffer, "No such f");
-    EXPECT_EQ(help, 0u);
-    EXPECT_EQ(missing->GetErrorText(), "No such file or directory");
-    // No room at all: nothing may be written, not even the zero.
-    char guard = 'x';
-    EXPECT_TRUE(missing->GetErrorText(&guard, 0));
-    EXPECT_EQ(guard, 'x');
-
-    const std::unique_ptr<CSerialException, ExceptionDeleter> unknown(new CSerialException(54321));
-    EXPECT_FALSE(unknown->GetErrorText(buffer, sizeof buffer));
-    EXPECT_STREQ(buffer, "");
+    struct Case {
+        std::uint32_t code;
+        bool known;
+        std::string cut;
+        std::string whole;
+    };
+    for (const Case& c :
+         {Case{ENOENT, true, "No such f", "No such file or directory"},
+          Case{ERROR_IO_PENDING, true, "Overlappe", "Overlapped I/O operation is in progress"},
+          Case{ERROR_CALL_NOT_IMPLEMENTED, true, "This func",
+               "This function is not supported on this system"},
+          Case{54321, false, "", ""}}) {
+        const std::unique_ptr<CSerialException, ExceptionDeleter> exception(
+            new CSerialException(c.code));
+        char buffer[10];
+        unsigned help = 7;
+        EXPECT_EQ(exception->GetErrorText(buffer, sizeof buffer, &help), c.known);
+        EXPECT_EQ(buffer, c.cut);
+        EXPECT_EQ(help, 0u);
+        EXPECT_EQ(exception->GetErrorText(), c.whole);
+        // No room at all: nothing may be written, not even the zero.
+        char guard = 'x';
+        EXPECT_EQ(exception->GetErrorText(&guard, 0), c.known);
+        EXPECT_EQ(guard, 'x');
+    }
 }
 
 TEST_F(SerialPortTest, OperationsOnAClosedPortAreProgrammingErrorsThatStillFail) {
@@ -340,13 +320,7 @@ TEST_F(SerialPortTest, DriverSettingsReachTheLine) {
     port.ClearInputBuffer();
     EXPECT_EQ(port.GetInputCount(), 0u);
     // Bytes a read has already taken from the kernel are input all the same.
-    port.SetTimeouts(COMMTIMEOUTS{});
-    port.BeginReceive(8);
-    fakeLine.Send("def");
-    for (int tries = 0; tries < 5000 && (port.GetInputCount() < 3 || fakeLine.Queued() > 0);
-         ++tries) {
-        ::usleep(1000);
-    }
+    SendIntoPendingRead(port, fakeLine, "def");
     ASSERT_EQ(fakeLine.Queued(), 0);
     port.ClearInputBuffer();
     EXPECT_EQ(port.GetInputCount(), 0u);
@@ -365,11 +339,6 @@ TEST_F(SerialPortTest, DriverSettingsReachTheLine) {
 
 TEST_F(SerialPortTest, TimeOutShortcutsSetTheirFieldsAndKeepTheRest) {
     OpenCom1(port);
-    const auto fields = [](const COMMTIMEOUTS& t) {
-        return std::vector<std::uint32_t>{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
-                                          t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
-                                          t.WriteTotalTimeoutConstant};
-    };
     struct Case {
         void (CSerialPort::*shortcut)();
         std::vector<std::uint32_t> expected;
@@ -380,9 +349,13 @@ TEST_F(SerialPortTest, TimeOutShortcutsSetTheirFieldsAndKeepTheRest) {
           Case{&CSerialPort::SetImmediateReads, {MAXDWORD, 0, 0, 4, 5}}}) {
         port.SetTimeouts(COMMTIMEOUTS{1, 2, 3, 4, 5});
         (port.*shortcut)();
-        COMMTIMEOUTS now{};
-        port.GetTimeouts(now);
-        EXPECT_EQ(fields(now), expected);
+        COMMTIMEOUTS t{};
+        port.GetTimeouts(t);
+        EXPECT_EQ(
+            std::vector<std::uint32_t>({t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                                        t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
+                                        t.WriteTotalTimeoutConstant}),
+            expected);
     }
 }
 
