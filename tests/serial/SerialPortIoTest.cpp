@@ -53,16 +53,21 @@ protected:
 }  // namespace
 
 TEST_F(SerialPortIoTest, RepliesOfAnyLengthEndTerminatedWithoutOlderBytes) {
+    // A count beyond the receive buffer is a programming error, cut to it.
+    line.Send(std::string(CSerialPort::kReceiveBufferSize + 8, 'r'));
+    ASSERT_TRUE(port.ReceiveReply(CSerialPort::kReceiveBufferSize + 8));
+    EXPECT_EQ(diagnostics.assertions.size(), 1u);
+    EXPECT_EQ(port.m_dwBytesRead, CSerialPort::kReceiveBufferSize);
+    EXPECT_EQ(std::strlen(port.m_szReply), CSerialPort::kReceiveBufferSize);
+
     // Bytes beyond the count wait for the next reply.
-    line.Send("H101\r\nxyG");
     ASSERT_TRUE(port.ReceiveReply(8));
-    EXPECT_EQ(std::string(port.m_szReply, 9), std::string("H101\r\nxy\0", 9));
-    EXPECT_EQ(port.m_dwBytesRead, 8u);
+    EXPECT_EQ(std::string(port.m_szReply, 9), std::string("rrrrrrrr\0", 9));
 
     // A shorter reply, ended by the quiet line, must not pick up the tail
     // of the one before.
     Command("H1?\r\n");
-    line.Send("0\r\n");
+    line.Send("G0\r\n");
     ASSERT_TRUE(port.ReceiveReply(8));
     EXPECT_STREQ(port.m_szReply, "G0\r\n");
     EXPECT_EQ(port.m_dwBytesRead, 4u);
@@ -71,13 +76,6 @@ TEST_F(SerialPortIoTest, RepliesOfAnyLengthEndTerminatedWithoutOlderBytes) {
     line.Send(std::string("H10\0abcd", 8));
     ASSERT_TRUE(port.ReceiveReply(8));
     EXPECT_EQ(std::string(port.m_szReply, 9), std::string("H10\0\0\0\0\0\0", 9));
-
-    // A count beyond the receive buffer is a programming error, cut to it.
-    line.Send(std::string(CSerialPort::kReceiveBufferSize + 50, 'r'));
-    ASSERT_TRUE(port.ReceiveReply(CSerialPort::kReceiveBufferSize + 50));
-    EXPECT_EQ(diagnostics.assertions.size(), 1u);
-    EXPECT_EQ(port.m_dwBytesRead, CSerialPort::kReceiveBufferSize);
-    EXPECT_EQ(std::strlen(port.m_szReply), CSerialPort::kReceiveBufferSize);
     EXPECT_TRUE(diagnostics.traces.empty());
 }
 
@@ -115,9 +113,13 @@ TEST_F(SerialPortIoTest, AReplyComesBackWholeWhenItBeginsWithinThreeSecondsAndNo
 }
 
 TEST_F(SerialPortIoTest, NeitherSilenceNorWhatAnEarlierUserLeftUnreadIsAReply) {
+    line.Send("H100\r\n");
+    ASSERT_TRUE(port.ReceiveReply(8));
     port.Close();
     line.SendQueued("G000\r\n");
     OpenCom1(port);
+    // A read that ends of itself after 5 s shows a wait that went on.
+    port.SetTimeouts(COMMTIMEOUTS{50, 0, 5000, 0, 0});
     std::strcpy(port.m_szReply, "earlier");
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(port.ReceiveReply(8));
