@@ -69,7 +69,7 @@ TEST(LineSettings, RefusesWhatTheLineCannotTake) {
     for (const DCB& dcb :
          {Settings(9601, 8, NOPARITY, ONESTOPBIT), Settings(9600, 9, NOPARITY, ONESTOPBIT),
           Settings(9600, 8, 5, ONESTOPBIT), Settings(9600, 8, NOPARITY, 3),
-          Settings(9600, 8, NOPARITY, ONE5STOPBITS), Settings(9600, 5, NOPARITY, TWOSTOPBITS)}) {
+          Settings(9600, 6, NOPARITY, ONE5STOPBITS), Settings(9600, 5, NOPARITY, TWOSTOPBITS)}) {
         termios line = CookedLine();
         errno = 0;
         EXPECT_FALSE(WriteLineSettings(dcb, line));
