@@ -33,6 +33,12 @@ std::string Query(const fs::path& file, std::string_view name) {
     return text;
 }
 
+std::optional<std::int32_t> ComPort(const fs::path& file) {
+    const std::optional<RegistryKey> key = RegistryKey::Open(file, RegistryAccess::QueryValue);
+    std::int32_t number = 0;
+    return key && key->QueryNumber("Com Port", number) ? std::optional(number) : std::nullopt;
+}
+
 mode_t Mode(const fs::path& file) {
     struct stat status {};
     stat(file.c_str(), &status);
@@ -236,23 +242,20 @@ TEST_F(RegistryKeyTest, SettingCreatesTheKeyAndEveryByteWrittenOrFoundInTheFileR
         ASSERT_TRUE(WriteKey(file, name, -7)) << name;
         EXPECT_EQ(Query(file, "Directory"), name);
     }
-    std::int32_t number = 0;
-    const std::optional<RegistryKey> key = RegistryKey::Open(file, RegistryAccess::QueryValue);
-    EXPECT_TRUE(key && key->QueryNumber("Com Port", number));
-    EXPECT_EQ(number, -7);
+    EXPECT_EQ(ComPort(file), -7);
     // UTF-8 stays readable text in the file.
     ASSERT_TRUE(WriteKey(file, names[1], 1));
     EXPECT_NE(FileContents(file).find("\nDirectory=" + names[1] + "\n"), std::string::npos);
 
     // As another program may write them (the first needs the file's quoting).
     for (const std::string& name : std::span(names).subspan(1)) {
-        dir.Write("vantrel/Vantrel.conf", "[General]\nCom%20Port=3\nDirectory=" + name +
+        dir.Write("vantrel/Vantrel.conf", "[General]\nCom%20Port=010\nDirectory=" + name +
                                               "\nQuoted=\"a,\xe9"
                                               "b\"\n");
         EXPECT_EQ(Query(file, "Directory"), name);
         EXPECT_EQ(Query(file, "Quoted"),
                   "a,\xe9"
                   "b");
-        EXPECT_EQ(Query(file, "Com Port"), "3");
+        EXPECT_EQ(ComPort(file), 10);  // decimal, whatever its leading zeros
     }
 }
