@@ -161,6 +161,7 @@ TEST_F(SerialPortIoTest, TotalReadTimeOutsCountFromTheReadsTurnAndBoundTheWaitFo
          {COMMTIMEOUTS{MAXDWORD, 0, 3000, 0, 0}, COMMTIMEOUTS{MAXDWORD, 375, 0, 0, 0}}) {
         port.SetTimeouts(timeouts);
         EXPECT_FALSE(port.Read(buffer.data(), 8, first));
+        std::this_thread::sleep_for(500ms);  // well within 3000 ms (375 ms for each of 8 bytes)
         line.Send("G");
         port.GetOverlappedResult(first, bytes, true);
         EXPECT_EQ(bytes, 1u);

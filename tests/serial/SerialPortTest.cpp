@@ -176,6 +176,8 @@ TEST_F(SerialPortTest, RunningOutOfDescriptorsWhileOpeningFailsCleanly) {
 TEST_F(SerialPortTest, AnyTerminalCanBeAttachedAndADetachedOneStaysOpen) {
     const int foreign = ::open(fakeLine.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     port.Attach(foreign, false);
+    // Blocking, a read started with nothing there would hold the caller.
+    EXPECT_NE(::fcntl(foreign, F_GETFL) & O_NONBLOCK, 0);
     fakeLine.Send("G001\r\n");
     char reply[8] = {};
     EXPECT_EQ(port.Read(reply, sizeof reply), 6u);
