@@ -226,6 +226,9 @@ TEST_F(RegistryKeyTest, AnotherUsersFileKeepsItsOwnerOrIsRefused) {
 
 TEST_F(RegistryKeyTest, SettingCreatesTheKeyAndEveryByteWrittenOrFoundInTheFileReadsBack) {
     EXPECT_FALSE(RegistryKey::Open(file, RegistryAccess::QueryValue));
+    fs::create_directories(file);  // nor is a folder in its place a key
+    EXPECT_FALSE(RegistryKey::Open(file, RegistryAccess::QueryValue));
+    fs::remove(file);
     const std::vector<std::string> names{
         " /wx/a,b;c=\"d\"\\e @f/" + std::string(300, 'x'),  // INI syntax, over 255
         "/wx/\xc3\xa9t\xc3\xa9 \xf0\x9f\x93\xa1",           // UTF-8, two and four bytes
