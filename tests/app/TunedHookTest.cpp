@@ -217,10 +217,12 @@ TEST_F(TunedHookTest, HowAHookEndedIsLoggedAndItsOutputGoesToHooksLog) {
 }
 
 TEST_F(TunedHookTest, TheHookRunsApartFromVantrelWithNoneOfItsDescriptorsOrSignalSettings) {
-    // What a careless library might leave open, and a signal Vantrel's
-    // terminal handling might ignore.
-    const UniqueFd leaked(::dup2(UniqueFd(::open("/dev/null", O_RDONLY)).Get(), 50));
+    // What a careless library might leave open, Vantrel's own input, and a
+    // signal Vantrel's terminal handling might ignore.
+    const UniqueFd leaked(::dup2(UniqueFd(::open("/dev/zero", O_RDONLY)).Get(), 50));
     ASSERT_TRUE(leaked.IsValid());
+    const UniqueFd input(::dup(STDIN_FILENO));
+    ::dup2(leaked.Get(), STDIN_FILENO);
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     struct sigaction previous {};
@@ -234,6 +236,7 @@ TEST_F(TunedHookTest, TheHookRunsApartFromVantrelWithNoneOfItsDescriptorsOrSigna
                "exit 0"));
     hook.OnTuningSent(kDefault);
     ::sigaction(SIGINT, &previous, nullptr);
+    ::dup2(input.Get(), STDIN_FILENO);
     ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>"));
 
     const std::string output = files.HooksLog();
