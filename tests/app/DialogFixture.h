@@ -8,18 +8,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <span>
-#include <string>
-#include <vector>
 
 #include "app/widgets/TunerDlg.h"
 #include "tests/support/SimulatedStation.h"
@@ -29,10 +22,6 @@ using Lines = std::vector<std::string>;
 
 // The main window on a simulated station, for tests that drive it offscreen.
 namespace dialog_test {
-
-inline int g_argc = 1;
-inline char g_name[] = "vantrel_dialog_test";
-inline char* g_argv[] = {g_name, nullptr};
 
 // As the transcript writes them.
 constexpr std::string_view kStartUp[] = {"H1?\\r\\n", "H101\\r\\n", "H1?\\r\\n"};
@@ -80,7 +69,12 @@ protected:
         EXPECT_TRUE(m_boxes.isEmpty()) << m_boxes.join(QLatin1Char('\n')).toStdString();
     }
 
-    static void SetUpTestSuite() { s_application = std::make_unique<QApplication>(g_argc, g_argv); }
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "vantrel_dialog_test";
+        static char* argv[] = {name, nullptr};
+        s_application = std::make_unique<QApplication>(argc, argv);
+    }
     static void TearDownTestSuite() { s_application.reset(); }
 
     template <class Widget>
@@ -115,10 +109,8 @@ protected:
         return times;
     }
 
-    // Runs the dialog modally, `start` first. Should it outlive `limit`, two
-    // quits end the run and then the dialog; a run that takes no quit ends
-    // the process a `limit` later, with the simulator and the station's
-    // folder, not to hang.
+    // Runs the dialog modally, `start` first. Past `limit`, two quits end the
+    // run and the dialog; past twice `limit`, the process ends, not to hang.
     int Exec(std::function<void()> start, std::chrono::milliseconds limit = 15s) {
         QTimer guard;
         bool overdue = false;
@@ -141,8 +133,7 @@ protected:
     }
 
     // Calls `check` every 20 ms from whichever loop runs until it returns
-    // true. The timer rests meanwhile, so a check that runs a loop of its
-    // own is not entered again.
+    // true; never re-entered, as the timer rests while it runs.
     void Poll(std::function<bool()> check) {
         QTimer* const timer = m_pollers.emplace_back(std::make_unique<QTimer>()).get();
         QObject::connect(timer, &QTimer::timeout, timer, [timer, check = std::move(check)] {

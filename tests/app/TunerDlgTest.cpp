@@ -1,31 +1,11 @@
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QClipboard>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QSettings>
-#include <QTest>
-#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <memory>
-#include <span>
-#include <string>
-#include <vector>
 
 #include "tests/app/DialogFixture.h"
 
@@ -47,29 +27,34 @@ std::string Outline(const QWidget& menu) {
     return text;
 }
 
-void CollectChecked(const QWidget& menu, Lines& names) {
-    for (const QAction* action : menu.actions()) {
-        if (action->isChecked()) {
-            names.push_back(action->objectName().toStdString());
-        }
+// Every action of the menu tree, depth first.
+std::vector<QAction*> AllActions(const QWidget& menu) {
+    std::vector<QAction*> all;
+    for (QAction* action : menu.actions()) {
+        all.push_back(action);
         if (action->menu() != nullptr) {
-            CollectChecked(*action->menu(), names);
+            std::ranges::copy(AllActions(*action->menu()), std::back_inserter(all));
+        }
+    }
+    return all;
+}
+
+void Trigger(const QWidget& menu, const char* name) {
+    for (QAction* action : AllActions(menu)) {
+        if (action->objectName() == QLatin1String(name)) {
+            action->trigger();
         }
     }
 }
 
-QAction* FindAction(const QWidget& menu, const char* name) {
-    for (QAction* action : menu.actions()) {
-        if (action->objectName() == QLatin1String(name)) {
-            return action;
-        }
-        if (action->menu() != nullptr) {
-            if (QAction* found = FindAction(*action->menu(), name)) {
-                return found;
-            }
+Lines Checked(const QWidget& menu) {
+    Lines names;
+    for (const QAction* action : AllActions(menu)) {
+        if (action->isChecked()) {
+            names.push_back(action->objectName().toStdString());
         }
     }
-    return nullptr;
+    return names;
 }
 
 }  // namespace
@@ -118,27 +103,23 @@ TEST_F(TunerDlgTest, TitleMenusListsAndKeyboard) {
         about->accept();
         return true;
     });
-    FindAction(MenuBar(), "actionAbout")->trigger();
+    Trigger(MenuBar(), "actionAbout");
     EXPECT_EQ(aboutTitle.toStdString(), "About Vantrel");
 }
 
 TEST_F(TunerDlgTest, CheckMarksFollowChoicesSaveStoresThemAndTheLogCopies) {
-    const auto checked = [](const QWidget& menu) {
-        Lines names;
-        CollectChecked(menu, names);
-        return names;
-    };
-    const auto choose = [this](const char* name) { FindAction(MenuBar(), name)->trigger(); };
-    EXPECT_EQ(checked(MenuBar()), (Lines{"actionFile", "actionComPort1", "actionVerbose"}));
+    const auto checked = [this] { return Checked(MenuBar()); };
+    const auto choose = [this](const char* name) { Trigger(MenuBar(), name); };
+    EXPECT_EQ(checked(), (Lines{"actionFile", "actionComPort1", "actionVerbose"}));
     choose("actionComPort3");
     choose("actionDde");
     choose("actionTuning");
-    EXPECT_EQ(checked(MenuBar()), (Lines{"actionDde", "actionComPort3", "actionTuning"}));
+    EXPECT_EQ(checked(), (Lines{"actionDde", "actionComPort3", "actionTuning"}));
     choose("actionErrorOnly");
-    EXPECT_EQ(checked(MenuBar()), (Lines{"actionDde", "actionComPort3", "actionErrorOnly"}));
+    EXPECT_EQ(checked(), (Lines{"actionDde", "actionComPort3", "actionErrorOnly"}));
     choose("actionFile");
     choose("actionVerbose");
-    EXPECT_EQ(checked(MenuBar()), (Lines{"actionFile", "actionComPort3", "actionVerbose"}));
+    EXPECT_EQ(checked(), (Lines{"actionFile", "actionComPort3", "actionVerbose"}));
     choose("actionDde");
     choose("actionErrorOnly");
     choose("actionSave");
@@ -151,7 +132,7 @@ TEST_F(TunerDlgTest, CheckMarksFollowChoicesSaveStoresThemAndTheLogCopies) {
     EXPECT_EQ(stored.value(QStringLiteral("Reporting")).toInt(), 0);
     // A window made now shows what was stored; "Error Only" is stored as "Verbose".
     const CTunerDlg reopened;
-    EXPECT_EQ(checked(*reopened.findChild<QMenuBar*>()),
+    EXPECT_EQ(Checked(*reopened.findChild<QMenuBar*>()),
               (Lines{"actionDde", "actionComPort3", "actionVerbose"}));
 
     const Lines shown{"Settings written to Registry", "Settings Read to Registry"};
@@ -166,27 +147,6 @@ TEST_F(TunerDlgTest, CheckMarksFollowChoicesSaveStoresThemAndTheLogCopies) {
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), shown[0] + "\n" + shown[1]);
     QTest::mouseClick(&Child<QPushButton>("clearListButton"), Qt::LeftButton);
     EXPECT_EQ(LogLines(), Lines{});
-}
-
-TEST_F(TunerDlgTest, CancelEscapeAndCloseBoxEndTheIdleDialogAndSendNothing) {
-    const std::function<void()> requests[] = {
-        [this] { QTest::mouseClick(&Cancel(), Qt::LeftButton); },
-        [this] { QTest::keyClick(m_dialog->focusWidget(), Qt::Key_Escape); },
-        [this] { m_dialog->close(); },
-    };
-    for (const auto& request : requests) {
-        bool openRightAfter = false;
-        EXPECT_EQ(Exec([&] {
-                      request();
-                      openRightAfter = m_dialog->isVisible();
-                  }),
-                  QDialog::Rejected);
-        // The request is queued, not carried out on the spot.
-        EXPECT_TRUE(openRightAfter);
-        EXPECT_FALSE(m_dialog->isVisible());
-    }
-    m_dialog.reset();
-    EXPECT_FALSE(m_station.AwaitCommands(1, 300ms));
 }
 
 TEST_F(TunerDlgTest, RunFromNextPassToExitTunesDefaultThenThePassAndRefusesASecondRun) {
@@ -276,34 +236,10 @@ TEST_F(TunerDlgTest, PortThatCannotOpenIsShownAndTheDialogStaysUsable) {
     m_station.StopSimulator();
     const AfterRun after = RunThenCancel();
     ASSERT_EQ(m_boxes.size(), 1);
-    const std::string text = m_boxes.takeFirst().toStdString();
-    EXPECT_NE(text.find("COM1"), std::string::npos) << text;
-    EXPECT_NE(text.find(m_station.Com1().string()), std::string::npos) << text;
-    EXPECT_NE(text.find(std::strerror(ENOENT)), std::string::npos) << text;
+    EXPECT_EQ(m_boxes.takeFirst().toStdString(),
+              "Serial port COM1 (" + m_station.Com1().string() + "): " + std::strerror(ENOENT));
     // No shutdown sequence: the caption stays.
     EXPECT_EQ(after.caption, "Cancel");
     EXPECT_TRUE(after.nextPassEnabled);
     EXPECT_TRUE(after.open);
-}
-
-TEST_F(TunerDlgTest, QuitDuringStartUpEndsTheRunAtItsFirstLookWithoutTuning) {
-    // A pass under way: any check would retune.
-    m_station.WritePassList(SimulatedStation::PassLine(std::time(nullptr) - 10, 600, "NOAA 19"));
-    ShortenWaits();
-    const AfterRun after = RunThenCancel([this] {
-        // Fires while the first reply, which never comes, is awaited.
-        QTimer::singleShot(100ms, m_dialog.get(), [this] { m_dialog->reject(); });
-    });
-    EXPECT_EQ(after.caption, "Exit");
-    EXPECT_TRUE(after.open);
-    m_station.AwaitCommands(4, 1s);
-    const std::vector<long> times = CommandTimes();
-    ASSERT_EQ(times.size(), 4u);
-    // Taken at once, not at the next wake-up of the wait.
-    EXPECT_LT(times[3] - times[2], 250);
-
-    m_dialog.reset();
-    const Lines expected = Concat({kStartUp, kPowerOff, kCloseDown});
-    m_station.AwaitCommands(expected.size(), 2s);
-    EXPECT_EQ(m_station.Commands(), expected);
 }
