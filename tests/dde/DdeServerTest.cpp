@@ -240,6 +240,11 @@ TEST_F(DdeServerTest, ConversationsAreListedOnceAndLetGoOf) {
     EXPECT_EQ(extra->m_refCount, 1);
     EXPECT_EQ(server->AddConversation(nullptr), nullptr);
     EXPECT_EQ(server->m_conversations.GetCount(), 1);
+    // Not listed, it still ends.
+    const Held<CDDEConv> unlisted(
+        CDDECountedObject::New<CDDEConv>(server.get(), HCONV(778), nullptr));
+    EXPECT_TRUE(unlisted->Disconnect());
+    EXPECT_FALSE(unlisted->m_hConv);
 
     ASSERT_TRUE(DdeDisconnect(conv));
     EXPECT_TRUE(server->m_conversations.IsEmpty());
@@ -263,10 +268,12 @@ TEST_F(DdeServerTest, OneServerPerProcessWhichStopsOnce) {
     EXPECT_EQ(NamesOf(server->m_topics), "System");
     EXPECT_EQ(topic.m_server, nullptr);
     EXPECT_EQ(NamesOf(topic.m_items), "");
+    EXPECT_EQ(server->m_topicItemListItem.m_topic, nullptr);
 
     server->Stop();
     EXPECT_FALSE(server->m_running);
     EXPECT_FALSE(partner.Connect("Vantrel", "System"));
+    EXPECT_FALSE(DdeUninitialize(server->m_instance));  // the instance went with it
     server->Stop();
     EXPECT_EQ(diagnostics.assertions.size(), 1u);  // the second server's
 }

@@ -24,8 +24,6 @@ public:
         std::string text2;
         std::optional<std::string> data;
         UINT fmt;
-        HSZ hsz1;
-        HSZ hsz2;
         ULONG_PTR data1;
         ULONG_PTR data2;
     };
@@ -118,7 +116,7 @@ private:
         DdePartner& self = *s_slots[Slot];
         const auto data = hData ? std::optional(Bytes(hData)) : std::nullopt;
         self.calls.push_back(
-            {type, conv, self.Text(hsz1), self.Text(hsz2), data, fmt, hsz1, hsz2, data1, data2});
+            {type, conv, self.Text(hsz1), self.Text(hsz2), data, fmt, data1, data2});
         const Call call = self.calls.back();
         return self.answer ? self.answer(call) : nullptr;
     }

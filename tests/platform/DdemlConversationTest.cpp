@@ -82,12 +82,9 @@ TEST_F(DdeConversation, ConnectConfirmsTheServerEndAndInfoTellsTheEndsApart) {
     EXPECT_EQ(DdeQueryConvInfo(conv, QID_SYNC, &partial), 12u);
     EXPECT_EQ(partial.hConvPartner, serverEnd);
     EXPECT_EQ(partial.wStatus, 0xBEEFu);
-    CONVINFO big{};
-    big.cb = sizeof big + 100;
-    EXPECT_EQ(DdeQueryConvInfo(conv, QID_SYNC, &big), sizeof big);
-    EXPECT_EQ(DdeQueryConvInfo(conv, 1, &big), 0u);
+    EXPECT_EQ(DdeQueryConvInfo(conv, 1, &partial), 0u);
     EXPECT_TRUE(DdeDisconnect(conv));
-    EXPECT_EQ(DdeQueryConvInfo(serverEnd, QID_SYNC, &big), 0u);
+    EXPECT_EQ(DdeQueryConvInfo(serverEnd, QID_SYNC, &partial), 0u);
 }
 
 TEST_F(DdeConversation, OnlyRegisteredServicesAreAskedAndNoTakerFails) {
@@ -106,6 +103,9 @@ TEST_F(DdeConversation, OnlyRegisteredServicesAreAskedAndNoTakerFails) {
     EXPECT_FALSE(client.Connect("Second", "Topic"));
     EXPECT_TRUE(server.calls.empty());
     EXPECT_FALSE(DdeNameService(server.Id(), server.Hsz("Svc"), nullptr, DNS_UNREGISTER));
+    server.Register("Svc");
+    EXPECT_TRUE(client.Connect("Svc", "Topic"));
+    EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NO_ERROR);  // success clears the failure
 }
 
 TEST_F(DdeConversation, EveryInstanceOfferingTheServiceIsAskedAndTheFirstTakerKept) {
@@ -153,7 +153,7 @@ TEST_F(DdeConversation, WildConnectsAskEveryServerAndOpenOneConversationPerPair)
     for (const DdePartner* asked : {&server, &other}) {
         ASSERT_EQ(asked->CallsOf(XTYP_WILDCONNECT).size(), 1u);
         EXPECT_EQ(asked->CallsOf(XTYP_WILDCONNECT)[0].text1, "Topic");
-        EXPECT_FALSE(asked->CallsOf(XTYP_WILDCONNECT)[0].hsz2);
+        EXPECT_EQ(asked->CallsOf(XTYP_WILDCONNECT)[0].text2, "");  // any service
     }
     const auto confirms = server.CallsOf(XTYP_CONNECT_CONFIRM);
     ASSERT_EQ(confirms.size(), 2u);
@@ -358,6 +358,7 @@ TEST_F(DdeConversation, NoCallbackIsEnteredWhileItRuns) {
             DdePostAdvise(server.Id(), server.Hsz("Topic"), server.Hsz("Item"));
             EXPECT_FALSE(server.Request(self, "Item"));
             selfError = DdeGetLastError(server.Id());
+            EXPECT_FALSE(server.Connect("Svc", "Topic"));
             inPoke = false;
         }
         return HDDEDATA(DDE_FACK);
@@ -374,6 +375,7 @@ TEST_F(DdeConversation, EndingIsToldToThePartnerOnlyAndEndsTheLinks) {
     const HSZ linked = client.Hsz("Linked");
     const HCONV conv = DdeConnect(client.Id(), client.Hsz("Svc"), topic, nullptr);
     const HCONV serverEnd = ServerEnd();
+    const HCONV again = DdeConnect(client.Id(), client.Hsz("Svc"), topic, nullptr);
     ASSERT_TRUE(
         DdeClientTransaction(nullptr, 0, conv, linked, CF_TEXT, XTYP_ADVSTART, 5000, nullptr));
     ASSERT_TRUE(DdeFreeStringHandle(client.Id(), topic));
@@ -381,6 +383,7 @@ TEST_F(DdeConversation, EndingIsToldToThePartnerOnlyAndEndsTheLinks) {
     EXPECT_EQ(client.Text(topic), "Passing");
     EXPECT_EQ(client.Text(linked), "Linked");
     EXPECT_TRUE(DdeDisconnect(conv));
+    EXPECT_EQ(client.Text(topic), "Passing");  // the other conversation still holds it
     EXPECT_EQ(client.Text(client.Hsz("LINKED")), "LINKED");
     const auto notices = server.CallsOf(XTYP_DISCONNECT);
     ASSERT_EQ(notices.size(), 1u);
@@ -389,7 +392,6 @@ TEST_F(DdeConversation, EndingIsToldToThePartnerOnlyAndEndsTheLinks) {
 
     // The server's instance ending tells its clients, and no callback
     // reaches it afterwards.
-    const HCONV again = client.Connect("Svc", "Topic");
     server.calls.clear();
     server.Uninitialize();
     EXPECT_TRUE(server.calls.empty());
