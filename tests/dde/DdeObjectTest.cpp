@@ -14,17 +14,6 @@ static_assert(!std::is_destructible_v<CDDECountedObject>);
 static_assert(!std::is_destructible_v<CDDEConv>);
 static_assert(!std::is_destructible_v<CMyConv>);
 
-class CTrackedObject : public CDDECountedObject {
-public:
-    explicit CTrackedObject(bool& destroyed) : m_destroyed(destroyed) {}
-
-protected:
-    ~CTrackedObject() override { m_destroyed = true; }
-
-private:
-    bool& m_destroyed;
-};
-
 std::string Answer(CDDETopic& topic, const char* item) {
     const void* data = nullptr;
     DWORD size = 0;
@@ -39,7 +28,7 @@ std::string Answer(CDDETopic& topic, const char* item) {
 TEST(DdeCountedObject, CountsHoldersAndDestroysItselfWhenTheLastLetsGo) {
     CapturedDiagnostics diagnostics;
     bool destroyed = false;
-    auto* const object = CDDECountedObject::New<CTrackedObject>(destroyed);
+    auto* const object = CDDECountedObject::New<CTrackedConv>(nullptr, destroyed);
     EXPECT_EQ(object->AddRef(), 1);
     EXPECT_EQ(object->AddRef(), 2);
     EXPECT_EQ(object->Release(), 1);
@@ -49,7 +38,7 @@ TEST(DdeCountedObject, CountsHoldersAndDestroysItselfWhenTheLastLetsGo) {
     EXPECT_TRUE(diagnostics.assertions.empty());
 
     destroyed = false;
-    auto* const misused = CDDECountedObject::New<CTrackedObject>(destroyed);
+    auto* const misused = CDDECountedObject::New<CTrackedConv>(nullptr, destroyed);
     EXPECT_EQ(misused->Release(), -1);  // one release too many is asserted, not a deletion
     EXPECT_EQ(diagnostics.assertions.size(), 1u);
     EXPECT_FALSE(destroyed);

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/MyConv.h"
 #include "dde/stddde.h"
 #include "framework/StringFormat.h"
 #include "platform/ddeml/DdemlDiagnostics.h"
@@ -43,6 +44,19 @@ struct ServerSlotReset {
     ~ServerSlotReset() { g_ddeServer = nullptr; }
     ServerSlotReset(const ServerSlotReset&) = delete;
     ServerSlotReset& operator=(const ServerSlotReset&) = delete;
+};
+
+// A conversation that says when it is destroyed.
+class CTrackedConv : public CMyConv {
+public:
+    CTrackedConv(CDDEServer* pServer, bool& destroyed)
+        : CMyConv(pServer, 1), m_destroyed(destroyed) {}
+
+protected:
+    ~CTrackedConv() override { m_destroyed = true; }
+
+private:
+    bool& m_destroyed;
 };
 
 // An item with a string value that counts the pokes it took.
