@@ -151,6 +151,12 @@ TEST(DdeTopic, FindsItsItemsByExactNameAndKeepsEachOnce) {
     EXPECT_EQ(topic.FindItem("VALUE"), nullptr);  // names compare with their letter case
     EXPECT_EQ(topic.FindItem("Vx"), nullptr);
     EXPECT_FALSE(topic.Execute("go", 3));
+    {
+        CDDEItem brief;
+        brief.Create("Brief");
+        topic.AddItem(&brief);
+    }
+    EXPECT_EQ(NamesOf(topic.m_items), "Value");  // an item that went left the list
 
     // An item keeps the topic it was added to last, and stays in both.
     ASSERT_TRUE(other.Create("Other"));

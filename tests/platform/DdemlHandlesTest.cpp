@@ -156,6 +156,7 @@ TEST(DdeData, HandlesHoldOffsetCopiesAndGoWithTheirInstance) {
 }
 
 TEST(DdeClipboardFormats, RegisteredNamesGetOneNumberEachAndReadBack) {
+    EXPECT_NE(RegisterClipboardFormatA(std::string(255, 'f').c_str()), 0u);
     const UINT first = RegisterClipboardFormatA("Vantrel Pass");
     EXPECT_GE(first, 0xC000u);
     EXPECT_EQ(RegisterClipboardFormatA("VANTREL PASS"), first);
