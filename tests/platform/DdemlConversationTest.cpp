@@ -54,12 +54,7 @@ TEST_F(DdeConversation, ConnectConfirmsTheServerEndAndInfoTellsTheEndsApart) {
         EXPECT_EQ(call.text2, "Svc");
         EXPECT_EQ(call.data2, 0u);  // not the same instance
     }
-    EXPECT_FALSE(server.calls[0].conv);
     const HCONV serverEnd = ServerEnd();
-    EXPECT_TRUE(client.calls.empty());
-    client.Request(conv, "Item");
-    EXPECT_EQ(server.calls.back().conv, serverEnd);  // the same handle every time
-
     const CONVINFO info = Info(conv);
     EXPECT_EQ(info.wStatus, ST_CONNECTED | ST_ISLOCAL | ST_CLIENT);
     EXPECT_EQ(info.hConvPartner, serverEnd);
@@ -157,12 +152,10 @@ TEST_F(DdeConversation, WildConnectsAskEveryServerAndOpenOneConversationPerPair)
     }
     const auto confirms = server.CallsOf(XTYP_CONNECT_CONFIRM);
     ASSERT_EQ(confirms.size(), 2u);
-    EXPECT_EQ(confirms[1].text1, "Two");
     ASSERT_EQ(other.CallsOf(XTYP_CONNECT_CONFIRM).size(), 1u);
     EXPECT_EQ(other.CallsOf(XTYP_CONNECT_CONFIRM)[0].text1, "Three");
     // The client keeps the first; the others end.
     EXPECT_EQ(Info(conv).hConvPartner, confirms[0].conv);
-    EXPECT_EQ(client.Text(Info(conv).hszTopic), "One");
     ASSERT_EQ(server.CallsOf(XTYP_DISCONNECT).size(), 1u);
     EXPECT_EQ(server.CallsOf(XTYP_DISCONNECT)[0].conv, confirms[1].conv);
     EXPECT_EQ(other.CallsOf(XTYP_DISCONNECT).size(), 1u);
