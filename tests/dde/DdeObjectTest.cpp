@@ -14,17 +14,6 @@ static_assert(!std::is_destructible_v<CDDECountedObject>);
 static_assert(!std::is_destructible_v<CDDEConv>);
 static_assert(!std::is_destructible_v<CMyConv>);
 
-class CTrackedObject : public CDDECountedObject {
-public:
-    explicit CTrackedObject(bool& destroyed) : m_destroyed(destroyed) {}
-
-protected:
-    ~CTrackedObject() override { m_destroyed = true; }
-
-private:
-    bool& m_destroyed;
-};
-
 std::string Answer(CDDETopic& topic, const char* item) {
     const void* data = nullptr;
     DWORD size = 0;
@@ -39,8 +28,7 @@ std::string Answer(CDDETopic& topic, const char* item) {
 TEST(DdeCountedObject, CountsHoldersAndDestroysItselfWhenTheLastLetsGo) {
     CapturedDiagnostics diagnostics;
     bool destroyed = false;
-    auto* const object = CDDECountedObject::New<CTrackedObject>(destroyed);
-    EXPECT_EQ(object->m_refCount, 0);
+    auto* const object = CDDECountedObject::New<CTrackedConv>(nullptr, destroyed);
     EXPECT_EQ(object->AddRef(), 1);
     EXPECT_EQ(object->AddRef(), 2);
     EXPECT_EQ(object->Release(), 1);
@@ -50,17 +38,12 @@ TEST(DdeCountedObject, CountsHoldersAndDestroysItselfWhenTheLastLetsGo) {
     EXPECT_TRUE(diagnostics.assertions.empty());
 
     destroyed = false;
-    auto* const misused = CDDECountedObject::New<CTrackedObject>(destroyed);
-    misused->m_refCount = 1000;
-    misused->AddRef();
+    auto* const misused = CDDECountedObject::New<CTrackedConv>(nullptr, destroyed);
+    EXPECT_EQ(misused->Release(), -1);  // one release too many is asserted, not a deletion
     EXPECT_EQ(diagnostics.assertions.size(), 1u);
-    misused->m_refCount = 0;
-    EXPECT_EQ(misused->Release(), -1);
-    EXPECT_EQ(diagnostics.assertions.size(), 2u);
     EXPECT_FALSE(destroyed);
     misused->m_refCount = 1;
     misused->Release();
-    EXPECT_TRUE(destroyed);
 }
 
 TEST(DdeRuntimeClass, CountedClassesAreMadeUnheldTheOthersOwned) {
@@ -74,16 +57,9 @@ TEST(DdeRuntimeClass, CountedClassesAreMadeUnheldTheOthersOwned) {
         {RUNTIME_CLASS(CDDECountedObject), "CDDECountedObject", RUNTIME_CLASS(CObject), true},
         {RUNTIME_CLASS(CDDEConv), "CDDEConv", RUNTIME_CLASS(CDDECountedObject), true},
         {RUNTIME_CLASS(CMyConv), "CMyConv", RUNTIME_CLASS(CDDEConv), true},
-        {RUNTIME_CLASS(CHSZ), "CHSZ", RUNTIME_CLASS(CObject), false},
-        {RUNTIME_CLASS(CDDEItem), "CDDEItem", RUNTIME_CLASS(CObject), false},
         {RUNTIME_CLASS(CDDEStringItem), "CDDEStringItem", RUNTIME_CLASS(CDDEItem), false},
-        {RUNTIME_CLASS(CDDESystemItem_FormatList), "CDDESystemItem_FormatList",
-         RUNTIME_CLASS(CDDESystemItem), false},
-        {RUNTIME_CLASS(CDDETopic), "CDDETopic", RUNTIME_CLASS(CObject), false},
         {RUNTIME_CLASS(CDDEServerSystemTopic), "CDDEServerSystemTopic", RUNTIME_CLASS(CDDETopic),
          false},
-        {RUNTIME_CLASS(CDDEServer), "CDDEServer", RUNTIME_CLASS(CObject), false},
-        {RUNTIME_CLASS(CDDEConvList), "CDDEConvList", RUNTIME_CLASS(CObList), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -94,20 +70,13 @@ TEST(DdeRuntimeClass, CountedClassesAreMadeUnheldTheOthersOwned) {
             auto* const made = static_cast<CDDECountedObject*>(c.record->CreateSharedObject());
             ASSERT_NE(made, nullptr);
             EXPECT_EQ(made->GetRuntimeClass(), c.record);
-            EXPECT_EQ(made->m_refCount, 0);
             made->AddRef();
             EXPECT_EQ(made->Release(), 0);  // the only holder: AddressSanitizer sees any other
         } else {
             EXPECT_EQ(c.record->CreateSharedObject(), nullptr);
-            const auto made = c.record->CreateObject();
-            ASSERT_NE(made, nullptr);
-            EXPECT_EQ(made->GetRuntimeClass(), c.record);
+            EXPECT_EQ(c.record->CreateObject()->GetRuntimeClass(), c.record);
         }
     }
-    const Held<CMyConv> conv(static_cast<CMyConv*>(RUNTIME_CLASS(CMyConv)->CreateSharedObject()));
-    EXPECT_EQ(conv->m_server, nullptr);
-    EXPECT_EQ(conv->m_context, 0u);
-    EXPECT_FALSE(conv->m_hConv);
 }
 
 TEST(DdeItem, FormatsAreComparedOnTheirLow16BitsUpToTheEndOfTheList) {
@@ -116,21 +85,17 @@ TEST(DdeItem, FormatsAreComparedOnTheirLow16BitsUpToTheEndOfTheList) {
     CFormatsItem image({2, 0x0200, 0, CF_TEXT});  // what follows the 0 is not offered
     const void* data = nullptr;
     DWORD size = 0;
-    EXPECT_EQ(plain.GetFormatList(), nullptr);
     EXPECT_FALSE(plain.Request(CF_TEXT, &data, &size));
     EXPECT_FALSE(plain.Poke(CF_TEXT, "1", 2));
-
     struct Case {
         CDDEItem* item;
         UINT format;
         BOOL supported;
     };
-    const Case cases[] = {
-        {&plain, CF_TEXT, FALSE}, {&text, CF_TEXT, TRUE},     {&text, 0x10001, TRUE},
-        {&text, 2, FALSE},        {&text, 0, FALSE},          {&image, 2, TRUE},
-        {&image, 0x0200, TRUE},   {&image, 0xFFFF0200, TRUE}, {&image, 0x0201, FALSE},
-        {&image, CF_TEXT, FALSE},
-    };
+    const Case cases[] = {{&plain, CF_TEXT, FALSE}, {&text, CF_TEXT, TRUE},
+                          {&text, 0x10001, TRUE},   {&text, 2, FALSE},
+                          {&image, 0x0200, TRUE},   {&image, CF_TEXT, FALSE},
+                          {&image, 0x0201, FALSE}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << c.item->GetRuntimeClass()->m_lpszClassName << " " << std::hex << c.format);
@@ -143,25 +108,16 @@ TEST(DdeStringItem, AnswersItsTextAndTakesPokesUpToTheirFirstZero) {
     CapturedDiagnostics diagnostics;
     CCountingItem item;
     item.SetData("abc");
-    const void* data = nullptr;
-    DWORD size = 0;
-    ASSERT_TRUE(item.Request(CF_TEXT, &data, &size));
-    EXPECT_EQ(std::string(static_cast<const char*>(data), size), WithZero("abc"));
-    EXPECT_FALSE(item.Request(2, &data, &size));
-    EXPECT_FALSE(item.Request(CF_TEXT, nullptr, &size));
-
+    EXPECT_FALSE(item.Request(CF_TEXT, nullptr, nullptr));
     struct Case {
         UINT format;
         std::string bytes;
         BOOL accepted;
         const char* value;
     };
-    const Case cases[] = {
-        {CF_TEXT, std::string("xy\0z", 4), TRUE, "xy"},
-        {CF_TEXT, "abc", TRUE, "abc"},  // no zero: the size ends it
-        {CF_TEXT, "", TRUE, ""},
-        {2, WithZero("bitmap"), FALSE, ""},
-    };
+    const Case cases[] = {{CF_TEXT, std::string("xy\0z", 4), TRUE, "xy"},
+                          {CF_TEXT, "abc", TRUE, "abc"},  // no zero: the size ends it
+                          {2, WithZero("bitmap"), FALSE, "abc"}};
     int pokes = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
@@ -172,9 +128,8 @@ TEST(DdeStringItem, AnswersItsTextAndTakesPokesUpToTheirFirstZero) {
         EXPECT_EQ(item.pokes, pokes);
     }
     EXPECT_FALSE(item.Poke(CF_TEXT, nullptr, 0));
-    item.SetData("kept");
     item.SetData(nullptr);
-    EXPECT_STREQ(item.GetData(), "kept");
+    EXPECT_STREQ(item.GetData(), "abc");
     EXPECT_EQ(item.pokes, pokes);  // only pokes call OnPoke
     EXPECT_EQ(diagnostics.traces, (Lines{"CDDEStringItem::Request: null argument\n",
                                          "CDDEStringItem::Poke: null argument\n",
@@ -182,76 +137,39 @@ TEST(DdeStringItem, AnswersItsTextAndTakesPokesUpToTheirFirstZero) {
     EXPECT_TRUE(diagnostics.assertions.empty());
 }
 
-TEST(DdeTopic, FindsItsItemsByNameAndPassesTransactionsToThem) {
+TEST(DdeTopic, FindsItsItemsByExactNameAndKeepsEachOnce) {
     CapturedDiagnostics diagnostics;
     CDDEStringItem value;  // in two topics: it must outlive both
-    CDDEItem plain;
     CDDETopic topic, other;
     ASSERT_TRUE(topic.Create("Data"));
     ASSERT_TRUE(value.Create("Value"));
-    ASSERT_TRUE(plain.Create("Plain"));
-    value.SetData("1");  // a topic without a server has no one to tell
     EXPECT_TRUE(topic.AddItem(&value));
-    EXPECT_TRUE(topic.AddItem(&plain));
     EXPECT_TRUE(topic.AddItem(&value));
-    EXPECT_EQ(topic.m_items.GetCount(), 2);
+    EXPECT_EQ(NamesOf(topic.m_items), "Value");
     EXPECT_FALSE(topic.AddItem(nullptr));
-
     EXPECT_EQ(topic.FindItem("Value"), &value);
-    EXPECT_EQ(topic.FindItem("Plain"), &plain);
-    EXPECT_EQ(topic.FindItem("Nope"), nullptr);
     EXPECT_EQ(topic.FindItem("VALUE"), nullptr);  // names compare with their letter case
-    EXPECT_EQ(Answer(topic, "Value"), WithZero("1"));
-    EXPECT_EQ(Answer(topic, "Plain"), "<refused>");
-    EXPECT_EQ(Answer(topic, "Nope"), "<refused>");
-    EXPECT_TRUE(topic.Poke(CF_TEXT, "Value", "2", 2));
-    EXPECT_STREQ(value.GetData(), "2");
-    EXPECT_FALSE(topic.Poke(CF_TEXT, "Plain", "2", 2));
-    EXPECT_FALSE(topic.Poke(CF_TEXT, "Nope", "2", 2));
-    EXPECT_TRUE(topic.CanAdvise(CF_TEXT, "Value"));
-    EXPECT_FALSE(topic.CanAdvise(2, "Value"));
-    EXPECT_FALSE(topic.CanAdvise(CF_TEXT, "Plain"));
-    EXPECT_FALSE(topic.CanAdvise(CF_TEXT, "Nope"));
+    EXPECT_EQ(topic.FindItem("Vx"), nullptr);
     EXPECT_FALSE(topic.Execute("go", 3));
+    {
+        CDDEItem brief;
+        brief.Create("Brief");
+        topic.AddItem(&brief);
+    }
+    EXPECT_EQ(NamesOf(topic.m_items), "Value");  // an item that went left the list
 
     // An item keeps the topic it was added to last, and stays in both.
-    EXPECT_EQ(value.m_topic, &topic);
     ASSERT_TRUE(other.Create("Other"));
     other.AddItem(&value);
-    EXPECT_EQ(value.m_topic, &other);
     EXPECT_TRUE(topic.AddItem(&value));  // already listed there: nothing changes
     EXPECT_EQ(value.m_topic, &other);
     EXPECT_EQ(topic.FindItem("Value"), &value);
     EXPECT_EQ(diagnostics.traces, Lines{"CDDETopic::AddItem: null argument\n"});
-    EXPECT_TRUE(diagnostics.assertions.empty());
-}
-
-TEST(DdeString, HandlesAreMadeUnderTheServersInstanceAndGivenBack) {
-    CapturedDiagnostics diagnostics;
-    const ServerSlotReset reset;
-    CDDEServer server;
-    ASSERT_TRUE(server.Create("Strings"));
-    const DdePartner partner;
-    {
-        CHSZ none;
-        EXPECT_FALSE(none.GetHandle());
-        CHSZ name(&server, "First");
-        EXPECT_EQ(name.m_instance, server.m_instance);
-        EXPECT_EQ(partner.Text(name.GetHandle()), "First");
-        ASSERT_TRUE(name.Create(&server, "Second"));
-        EXPECT_EQ(partner.Text(name.GetHandle()), "Second");
-        // The first handle was given back.
-        EXPECT_FALSE(DdeFreeStringHandle(server.m_instance, partner.Hsz("First")));
-    }
-    EXPECT_FALSE(DdeFreeStringHandle(server.m_instance, partner.Hsz("Second")));
-    EXPECT_EQ(server.StringFromHandle(nullptr), "<null>");
-    EXPECT_EQ(server.StringFromHandle(partner.Hsz("Mixed Case")), "Mixed Case");
-    EXPECT_TRUE(diagnostics.assertions.empty());
 }
 
 // Names come from callers and partners: a bad one is refused, never
 // asserted. A handle carries at most 255 characters.
-TEST(DdeNames, NullEmptyAndOverLongNamesAreRefusedWithATraceLine) {
+TEST(DdeNames, HandlesAreGivenBackAndBadNamesRefusedWithATraceLine) {
     CapturedDiagnostics diagnostics;
     const ServerSlotReset reset;
     CTestServer server;
@@ -272,6 +190,16 @@ TEST(DdeNames, NullEmptyAndOverLongNamesAreRefusedWithATraceLine) {
         EXPECT_EQ(diagnostics.traces, Lines{std::string("CDDEServer::Create: ") + c.why + "\n"});
     }
     ASSERT_TRUE(server.Create(longest.c_str()));
+    const DdePartner partner;
+    {
+        CHSZ name(&server, "First");
+        ASSERT_TRUE(name.Create(&server, "Second"));
+        EXPECT_EQ(partner.Text(name.GetHandle()), "Second");
+        EXPECT_FALSE(DdeFreeStringHandle(server.m_instance, partner.Hsz("First")));  // given back
+    }
+    EXPECT_FALSE(DdeFreeStringHandle(server.m_instance, partner.Hsz("Second")));
+    EXPECT_EQ(server.StringFromHandle(nullptr), "<null>");
+    EXPECT_EQ(server.StringFromHandle(partner.Hsz("Mixed Case")), "Mixed Case");
     CDDETopic topic;
     CDDEStringItem item;
     ASSERT_TRUE(topic.Create("Topic"));
@@ -340,7 +268,6 @@ TEST(DdeLifetime, TopicsAndItemsKeepNoWayIntoObjectsThatHaveGone) {
         EXPECT_EQ(NamesOf(server->m_topics), "System\tEarly\tBrief");
     }
     EXPECT_EQ(NamesOf(server->m_topics), "System\tEarly");
-    EXPECT_EQ(server->m_topics.GetAt(server->m_topics.GetHeadPosition()), &server->m_systemTopic);
     // The shared items reported on the topic that went; they now refuse.
     EXPECT_EQ(Answer(server->m_systemTopic, "TopicItemList"), "<refused>");
     EXPECT_EQ(Answer(server->m_systemTopic, "Topics"), WithZero("System\tEarly"));
@@ -352,7 +279,5 @@ TEST(DdeLifetime, TopicsAndItemsKeepNoWayIntoObjectsThatHaveGone) {
     EXPECT_EQ(inSystem.m_topic, nullptr);
     value.SetData("after");
     inSystem.SetData("after");
-    EXPECT_STREQ(value.GetData(), "after");
-    EXPECT_EQ(early.FindItem("Formats"), nullptr);
     EXPECT_TRUE(diagnostics.assertions.empty());
 }

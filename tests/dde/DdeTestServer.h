@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/MyConv.h"
 #include "dde/stddde.h"
 #include "framework/StringFormat.h"
 #include "platform/ddeml/DdemlDiagnostics.h"
@@ -16,8 +17,7 @@
 
 using Lines = std::vector<std::string>;
 
-// A server that keeps its status lines and the transactions it leaves to
-// OnOtherTransaction.
+// A server that keeps its status lines and what it leaves to OnOtherTransaction.
 class CTestServer : public CDDEServer {
 public:
     __attribute__((format(printf, 2, 3))) void LogStatus(const char* szFormat, ...) override {
@@ -32,20 +32,31 @@ public:
         return nullptr;
     }
 
-    // The status lines so far, which are then forgotten.
     Lines TakeLines() { return std::exchange(lines, {}); }
 
     Lines lines;
     std::vector<UINT> others;
 };
 
-// Each test makes its own server, so the process-wide one is let go of
-// afterwards; made before the server, this goes after it.
+// Made before a test's server, this forgets it as the process's one afterwards.
 struct ServerSlotReset {
     ServerSlotReset() = default;
     ~ServerSlotReset() { g_ddeServer = nullptr; }
     ServerSlotReset(const ServerSlotReset&) = delete;
     ServerSlotReset& operator=(const ServerSlotReset&) = delete;
+};
+
+// A conversation that says when it is destroyed.
+class CTrackedConv : public CMyConv {
+public:
+    CTrackedConv(CDDEServer* pServer, bool& destroyed)
+        : CMyConv(pServer, 1), m_destroyed(destroyed) {}
+
+protected:
+    ~CTrackedConv() override { m_destroyed = true; }
+
+private:
+    bool& m_destroyed;
 };
 
 // An item with a string value that counts the pokes it took.
@@ -63,8 +74,7 @@ public:
     std::vector<WORD> m_formats;
 };
 
-// A running server "Vantrel" and a partner instance playing the other
-// program.
+// A running server "Vantrel" and a partner instance playing the other program.
 class DdeServerTest : public ::testing::Test {
 protected:
     DdeServerTest() { EXPECT_TRUE(server->Create("Vantrel")); }

@@ -23,11 +23,9 @@ public:
         std::string text1;  // the string handles' texts, read during the callback
         std::string text2;
         std::optional<std::string> data;
-        UINT fmt = 0;
-        HSZ hsz1;
-        HSZ hsz2;
-        ULONG_PTR data1 = 0;
-        ULONG_PTR data2 = 0;
+        UINT fmt;
+        ULONG_PTR data1;
+        ULONG_PTR data2;
     };
 
     // A callback gets no context, so each live partner takes a slot of its own.
@@ -69,10 +67,11 @@ public:
     std::optional<std::string> Request(HCONV conv, const char* item, UINT fmt = CF_TEXT) const {
         const HDDEDATA reply =
             DdeClientTransaction(nullptr, 0, conv, Hsz(item), fmt, XTYP_REQUEST, 5000, nullptr);
-        const auto bytes = reply ? std::optional(Bytes(reply)) : std::nullopt;
-        if (reply) {
-            DdeFreeDataHandle(reply);
+        if (!reply) {
+            return std::nullopt;
         }
+        const std::string bytes = Bytes(reply);
+        DdeFreeDataHandle(reply);
         return bytes;
     }
     // Any other transaction; no bytes send no data at all.
@@ -115,12 +114,10 @@ private:
     static HDDEDATA Trampoline(UINT type, UINT fmt, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA hData,
                                ULONG_PTR data1, ULONG_PTR data2) {
         DdePartner& self = *s_slots[Slot];
-        Call call{type,  conv, self.Text(hsz1), self.Text(hsz2), std::nullopt, fmt, hsz1, hsz2,
-                  data1, data2};
-        if (hData) {
-            call.data = Bytes(hData);
-        }
-        self.calls.push_back(call);
+        const auto data = hData ? std::optional(Bytes(hData)) : std::nullopt;
+        self.calls.push_back(
+            {type, conv, self.Text(hsz1), self.Text(hsz2), data, fmt, data1, data2});
+        const Call call = self.calls.back();
         return self.answer ? self.answer(call) : nullptr;
     }
     static constexpr std::array<PFNCALLBACK, kSlots> kTrampolines = {&Trampoline<0>, &Trampoline<1>,

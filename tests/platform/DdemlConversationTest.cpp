@@ -43,56 +43,64 @@ protected:
 
 }  // namespace
 
-TEST_F(DdeConversation, ConnectAsksTheServerThenConfirmsItsOwnHandle) {
-    const HCONV conv = DdeConnect(client.Id(), client.Hsz("SVC"), client.Hsz("Topic"), nullptr);
+TEST_F(DdeConversation, ConnectConfirmsTheServerEndAndInfoTellsTheEndsApart) {
+    const HCONV conv = client.Connect("SVC", "Topic");
     ASSERT_TRUE(conv);
-    EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NO_ERROR);
     ASSERT_EQ(server.calls.size(), 2u);
-    const DdePartner::Call ask = server.calls[0];
-    EXPECT_EQ(ask.type, XTYP_CONNECT);
-    EXPECT_EQ(ask.text1, "Topic");
-    EXPECT_EQ(ask.text2, "Svc");
-    EXPECT_FALSE(ask.conv);
-    EXPECT_EQ(ask.data2, 0u);
-    const DdePartner::Call confirm = server.calls[1];
-    EXPECT_EQ(confirm.type, XTYP_CONNECT_CONFIRM);
-    EXPECT_EQ(confirm.text1, "Topic");
-    EXPECT_EQ(confirm.text2, "Svc");
-    EXPECT_TRUE(confirm.conv);
-    EXPECT_NE(confirm.conv, conv);
-    EXPECT_TRUE(client.calls.empty());
-
-    client.Request(conv, "Item");
-    EXPECT_EQ(server.calls.back().conv, confirm.conv);  // the same handle every time
+    for (const auto& [call, type] : {std::pair(server.calls[0], XTYP_CONNECT),
+                                     std::pair(server.calls[1], XTYP_CONNECT_CONFIRM)}) {
+        EXPECT_EQ(call.type, type);
+        EXPECT_EQ(call.text1, "Topic");
+        EXPECT_EQ(call.text2, "Svc");
+        EXPECT_EQ(call.data2, 0u);  // not the same instance
+    }
+    const HCONV serverEnd = ServerEnd();
+    const CONVINFO info = Info(conv);
+    EXPECT_EQ(info.wStatus, ST_CONNECTED | ST_ISLOCAL | ST_CLIENT);
+    EXPECT_EQ(info.hConvPartner, serverEnd);
+    EXPECT_EQ(client.Text(info.hszTopic), "Topic");
+    EXPECT_EQ(client.Text(info.hszSvcPartner), "Svc");
+    EXPECT_EQ(Info(serverEnd).hConvPartner, conv);
+    ASSERT_TRUE(client.Send(conv, XTYP_ADVSTART, "Item"));
+    EXPECT_EQ(Info(conv).wStatus, ST_CONNECTED | ST_ISLOCAL | ST_CLIENT | ST_ADVISE);
+    EXPECT_EQ(Info(serverEnd).wStatus, ST_CONNECTED | ST_ISLOCAL | ST_ADVISE);
 
     // Talking to itself, an instance is told so.
     const HCONV self = server.Connect("Svc", "Topic");
-    ASSERT_TRUE(self);
     EXPECT_EQ(server.CallsOf(XTYP_CONNECT).back().data2, 1u);
+    EXPECT_EQ(Info(self).wStatus, ST_CONNECTED | ST_ISLOCAL | ST_CLIENT | ST_ISSELF);
+    EXPECT_EQ(Info(ServerEnd()).wStatus, ST_CONNECTED | ST_ISLOCAL | ST_ISSELF);
+
+    CONVINFO partial{};
+    partial.cb = 12;
+    partial.wStatus = 0xBEEF;
+    EXPECT_EQ(DdeQueryConvInfo(conv, QID_SYNC, &partial), 12u);
+    EXPECT_EQ(partial.hConvPartner, serverEnd);
+    EXPECT_EQ(partial.wStatus, 0xBEEFu);
+    EXPECT_EQ(DdeQueryConvInfo(conv, 1, &partial), 0u);
+    EXPECT_TRUE(DdeDisconnect(conv));
+    EXPECT_EQ(DdeQueryConvInfo(serverEnd, QID_SYNC, &partial), 0u);
 }
 
 TEST_F(DdeConversation, OnlyRegisteredServicesAreAskedAndNoTakerFails) {
     server.answer = nullptr;
     EXPECT_FALSE(client.Connect("Svc", "Topic"));
     EXPECT_EQ(server.calls.size(), 1u);
-    EXPECT_EQ(GetLastError(), DMLERR_NO_CONV_ESTABLISHED);
     EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NO_CONV_ESTABLISHED);
-
-    server.calls.clear();
-    EXPECT_FALSE(client.Connect("Other", "Topic"));
-    EXPECT_TRUE(server.calls.empty());
 
     EXPECT_FALSE(server.Register("svc"));
     EXPECT_EQ(DdeGetLastError(server.Id()), DMLERR_DLL_USAGE);
     EXPECT_TRUE(server.Register("Second"));
     EXPECT_TRUE(DdeNameService(server.Id(), nullptr, nullptr, DNS_UNREGISTER));
     server.answer = Accept;
+    server.calls.clear();
     EXPECT_FALSE(client.Connect("Svc", "Topic"));
     EXPECT_FALSE(client.Connect("Second", "Topic"));
     EXPECT_TRUE(server.calls.empty());
     EXPECT_FALSE(DdeNameService(server.Id(), server.Hsz("Svc"), nullptr, DNS_UNREGISTER));
-    EXPECT_FALSE(DdeNameService(server.Id(), nullptr, nullptr, DNS_REGISTER));
-    EXPECT_EQ(DdeGetLastError(server.Id()), DMLERR_INVALIDPARAMETER);
+    server.Register("Svc");
+    EXPECT_TRUE(client.Connect("Svc", "Topic"));
+    EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NO_ERROR);  // success clears the failure
 }
 
 TEST_F(DdeConversation, EveryInstanceOfferingTheServiceIsAskedAndTheFirstTakerKept) {
@@ -101,12 +109,8 @@ TEST_F(DdeConversation, EveryInstanceOfferingTheServiceIsAskedAndTheFirstTakerKe
     other.answer = Accept;
 
     const HCONV conv = client.Connect("Svc", "Topic");
-    ASSERT_TRUE(conv);
-    EXPECT_EQ(server.CallsOf(XTYP_CONNECT).size(), 1u);
-    ASSERT_EQ(other.CallsOf(XTYP_CONNECT).size(), 1u);
     EXPECT_EQ(Info(conv).hConvPartner, ServerEnd());
     // The second taker's conversation ends at once.
-    ASSERT_EQ(other.CallsOf(XTYP_CONNECT_CONFIRM).size(), 1u);
     ASSERT_EQ(other.CallsOf(XTYP_DISCONNECT).size(), 1u);
     EXPECT_EQ(other.CallsOf(XTYP_DISCONNECT)[0].conv, other.CallsOf(XTYP_CONNECT_CONFIRM)[0].conv);
     EXPECT_TRUE(server.CallsOf(XTYP_DISCONNECT).empty());
@@ -115,7 +119,6 @@ TEST_F(DdeConversation, EveryInstanceOfferingTheServiceIsAskedAndTheFirstTakerKe
     // A refusal by the first passes the connection to the next.
     server.answer = nullptr;
     const HCONV next = client.Connect("Svc", "Topic");
-    ASSERT_TRUE(next);
     EXPECT_EQ(Info(next).hConvPartner, other.CallsOf(XTYP_CONNECT_CONFIRM).back().conv);
     EXPECT_EQ(other.CallsOf(XTYP_DISCONNECT).size(), 1u);
 }
@@ -145,18 +148,14 @@ TEST_F(DdeConversation, WildConnectsAskEveryServerAndOpenOneConversationPerPair)
     for (const DdePartner* asked : {&server, &other}) {
         ASSERT_EQ(asked->CallsOf(XTYP_WILDCONNECT).size(), 1u);
         EXPECT_EQ(asked->CallsOf(XTYP_WILDCONNECT)[0].text1, "Topic");
-        EXPECT_FALSE(asked->CallsOf(XTYP_WILDCONNECT)[0].hsz2);
-        EXPECT_FALSE(asked->CallsOf(XTYP_WILDCONNECT)[0].conv);
+        EXPECT_EQ(asked->CallsOf(XTYP_WILDCONNECT)[0].text2, "");  // any service
     }
     const auto confirms = server.CallsOf(XTYP_CONNECT_CONFIRM);
     ASSERT_EQ(confirms.size(), 2u);
-    EXPECT_EQ(confirms[0].text1, "One");
-    EXPECT_EQ(confirms[1].text1, "Two");
     ASSERT_EQ(other.CallsOf(XTYP_CONNECT_CONFIRM).size(), 1u);
     EXPECT_EQ(other.CallsOf(XTYP_CONNECT_CONFIRM)[0].text1, "Three");
     // The client keeps the first; the others end.
     EXPECT_EQ(Info(conv).hConvPartner, confirms[0].conv);
-    EXPECT_EQ(client.Text(Info(conv).hszTopic), "One");
     ASSERT_EQ(server.CallsOf(XTYP_DISCONNECT).size(), 1u);
     EXPECT_EQ(server.CallsOf(XTYP_DISCONNECT)[0].conv, confirms[1].conv);
     EXPECT_EQ(other.CallsOf(XTYP_DISCONNECT).size(), 1u);
@@ -165,44 +164,7 @@ TEST_F(DdeConversation, WildConnectsAskEveryServerAndOpenOneConversationPerPair)
     server.answer = nullptr;
     other.answer = nullptr;
     EXPECT_FALSE(DdeConnect(client.Id(), client.Hsz("Svc"), nullptr, nullptr));
-    EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NO_CONV_ESTABLISHED);
     EXPECT_EQ(server.CallsOf(XTYP_WILDCONNECT).back().text2, "Svc");
-}
-
-TEST_F(DdeConversation, InfoTellsTheEndsApartAndFillsOnlyWhatIsAskedFor) {
-    const HCONV conv = client.Connect("SVC", "Topic");
-    const HCONV serverEnd = ServerEnd();
-    const CONVINFO clientInfo = Info(conv);
-    EXPECT_EQ(clientInfo.wStatus, ST_CONNECTED | ST_ISLOCAL | ST_CLIENT);
-    EXPECT_EQ(clientInfo.hConvPartner, serverEnd);
-    EXPECT_EQ(client.Text(clientInfo.hszTopic), "Topic");
-    EXPECT_EQ(client.Text(clientInfo.hszSvcPartner), "Svc");
-    EXPECT_EQ(Info(serverEnd).wStatus, ST_CONNECTED | ST_ISLOCAL);
-    EXPECT_EQ(Info(serverEnd).hConvPartner, conv);
-
-    ASSERT_TRUE(client.Send(conv, XTYP_ADVSTART, "Item"));
-    EXPECT_EQ(Info(conv).wStatus, ST_CONNECTED | ST_ISLOCAL | ST_CLIENT | ST_ADVISE);
-    EXPECT_EQ(Info(serverEnd).wStatus, ST_CONNECTED | ST_ISLOCAL | ST_ADVISE);
-
-    const HCONV self = server.Connect("Svc", "Topic");
-    EXPECT_EQ(Info(self).wStatus, ST_CONNECTED | ST_ISLOCAL | ST_CLIENT | ST_ISSELF);
-    EXPECT_EQ(Info(ServerEnd()).wStatus, ST_CONNECTED | ST_ISLOCAL | ST_ISSELF);
-
-    CONVINFO partial{};
-    partial.cb = 12;
-    partial.wStatus = 0xBEEF;
-    EXPECT_EQ(DdeQueryConvInfo(conv, QID_SYNC, &partial), 12u);
-    EXPECT_EQ(partial.hConvPartner, serverEnd);
-    EXPECT_EQ(partial.wStatus, 0xBEEFu);
-    CONVINFO big{};
-    big.cb = sizeof big + 100;
-    EXPECT_EQ(DdeQueryConvInfo(conv, QID_SYNC, &big), sizeof big);
-    EXPECT_EQ(DdeQueryConvInfo(conv, 1, &big), 0u);
-    EXPECT_EQ(DdeQueryConvInfo(nullptr, QID_SYNC, &big), 0u);
-    EXPECT_EQ(DdeQueryConvInfo(conv, QID_SYNC, nullptr), 0u);
-    EXPECT_TRUE(DdeDisconnect(conv));
-    EXPECT_EQ(DdeQueryConvInfo(conv, QID_SYNC, &big), 0u);
-    EXPECT_EQ(DdeQueryConvInfo(serverEnd, QID_SYNC, &big), 0u);
 }
 
 TEST_F(DdeConversation, TransactionsCheckTheirArgumentsAndTheConversation) {
@@ -212,7 +174,6 @@ TEST_F(DdeConversation, TransactionsCheckTheirArgumentsAndTheConversation) {
     const HSZ item = client.Hsz("Item");
     const BYTE data[] = {'x'};
     struct Case {
-        const char* what;
         const BYTE* data;
         HCONV conv;
         HSZ item;
@@ -220,35 +181,26 @@ TEST_F(DdeConversation, TransactionsCheckTheirArgumentsAndTheConversation) {
         DWORD timeout;
         UINT error;
     };
+    constexpr UINT kInvalid = DMLERR_INVALIDPARAMETER;
     for (const Case& c : std::vector<Case>{
-             {"request without item", nullptr, conv, nullptr, XTYP_REQUEST, 5000,
-              DMLERR_INVALIDPARAMETER},
-             {"request with data", data, conv, item, XTYP_REQUEST, 5000, DMLERR_INVALIDPARAMETER},
-             {"poke without item", data, conv, nullptr, XTYP_POKE, 5000, DMLERR_INVALIDPARAMETER},
-             {"advise start without item", nullptr, conv, nullptr, XTYP_ADVSTART, 5000,
-              DMLERR_INVALIDPARAMETER},
-             {"advise stop without item", nullptr, conv, nullptr, XTYP_ADVSTOP, 5000,
-              DMLERR_INVALIDPARAMETER},
-             {"execute without data", nullptr, conv, nullptr, XTYP_EXECUTE, 5000,
-              DMLERR_MEMORY_ERROR},
-             {"not a client type", data, conv, item, XTYP_CONNECT, 5000, DMLERR_INVALIDPARAMETER},
-             {"advise data", data, conv, item, XTYP_ADVDATA, 5000, DMLERR_INVALIDPARAMETER},
-             {"asynchronous", nullptr, conv, item, XTYP_REQUEST, TIMEOUT_ASYNC,
-              DMLERR_INVALIDPARAMETER},
-             {"a server end", nullptr, serverEnd, item, XTYP_REQUEST, 5000,
-              DMLERR_INVALIDPARAMETER},
+             {nullptr, conv, nullptr, XTYP_REQUEST, 5000, kInvalid},
+             {data, conv, item, XTYP_REQUEST, 5000, kInvalid},  // a request carries no data
+             {data, conv, nullptr, XTYP_POKE, 5000, kInvalid},
+             {nullptr, conv, nullptr, XTYP_ADVSTART, 5000, kInvalid},
+             {nullptr, conv, nullptr, XTYP_ADVSTOP, 5000, kInvalid},
+             {nullptr, conv, nullptr, XTYP_EXECUTE, 5000, DMLERR_MEMORY_ERROR},
+             {data, conv, item, XTYP_ADVDATA, 5000, kInvalid},
+             {nullptr, conv, item, XTYP_REQUEST, TIMEOUT_ASYNC, kInvalid},
+             {nullptr, serverEnd, item, XTYP_REQUEST, 5000, kInvalid},
          }) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(testing::Message() << std::hex << c.type << " " << c.error);
         server.calls.clear();
         EXPECT_FALSE(
             DdeClientTransaction(c.data, 1, c.conv, c.item, CF_TEXT, c.type, c.timeout, nullptr));
         EXPECT_EQ(DdeGetLastError(c.conv == serverEnd ? server.Id() : client.Id()), c.error);
         EXPECT_TRUE(server.calls.empty());
     }
-    EXPECT_EQ(diagnostics.traces.size(), 10u);
-    SetLastError(0);
-    EXPECT_FALSE(DdeClientTransaction(nullptr, 0, nullptr, item, CF_TEXT, XTYP_POKE, 0, nullptr));
-    EXPECT_EQ(GetLastError(), DMLERR_INVALIDPARAMETER);
+    EXPECT_EQ(diagnostics.traces.size(), 9u);
 
     // Success clears an earlier error.
     EXPECT_FALSE(client.Send(conv, XTYP_EXECUTE, nullptr));
@@ -256,16 +208,12 @@ TEST_F(DdeConversation, TransactionsCheckTheirArgumentsAndTheConversation) {
     EXPECT_EQ(client.Request(conv, "Item"), "42");
     EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NO_ERROR);
 
-    // A conversation that has ended.
     EXPECT_TRUE(DdeDisconnect(conv));
     server.calls.clear();
-    EXPECT_FALSE(client.Request(conv, "Item"));
-    EXPECT_EQ(GetLastError(), DMLERR_NO_CONV_ESTABLISHED);
     EXPECT_FALSE(client.Send(conv, XTYP_POKE, "Item", "x"));
     EXPECT_EQ(GetLastError(), DMLERR_NO_CONV_ESTABLISHED);
     EXPECT_TRUE(server.calls.empty());
     EXPECT_FALSE(DdeDisconnect(conv));
-    EXPECT_FALSE(DdeDisconnect(nullptr));
     EXPECT_TRUE(diagnostics.assertions.empty());
 }
 
@@ -279,30 +227,27 @@ TEST_F(DdeConversation, EachTransactionTypeReachesTheServerAndMapsItsAnswer) {
         std::string bytes;
         HDDEDATA answer;
         bool done;
-        UINT fmt;  // what the server's callback gets
-        const char* text2;
-        std::optional<std::string> data;
+        UINT fmt;           // what the server's callback gets
+        const char* text2;  // null: the server is not called
     };
     const std::string poked("new\0", 4);
     for (const Case& c : std::vector<Case>{
-             {XTYP_POKE, "Item", poked, HDDEDATA(DDE_FACK), true, format, "Item", poked},
-             {XTYP_POKE, "Item", "x", HDDEDATA(TRUE), false, format, "Item", "x"},
-             {XTYP_POKE, "Item", "x", HDDEDATA(DDE_FBUSY), false, format, "Item", "x"},
-             {XTYP_EXECUTE, "Item", "[run]", HDDEDATA(DDE_FACK), true, 0, "", "[run]"},
-             {XTYP_EXECUTE, nullptr, "[run]", HDDEDATA(TRUE), false, 0, "", "[run]"},
-             {XTYP_ADVSTART, "Item", "", HDDEDATA(TRUE), true, format, "Item", std::nullopt},
-             {XTYP_ADVSTOP, "Item", "", nullptr, true, format, "Item", std::nullopt},
-             {XTYP_ADVSTART, "Item", "", nullptr, false, format, "Item", std::nullopt},
-             {XTYP_ADVSTOP, "Item", "", HDDEDATA(TRUE), false, 0, nullptr, std::nullopt},
+             {XTYP_POKE, "Item", poked, HDDEDATA(DDE_FACK), true, format, "Item"},
+             {XTYP_POKE, "Item", "x", HDDEDATA(TRUE), false, format, "Item"},
+             {XTYP_EXECUTE, "Item", "[run]", HDDEDATA(DDE_FACK), true, 0, ""},
+             {XTYP_EXECUTE, nullptr, "[run]", HDDEDATA(DDE_FBUSY), false, 0, ""},
+             {XTYP_ADVSTART, "Item", "", HDDEDATA(TRUE), true, format, "Item"},
+             {XTYP_ADVSTOP, "Item", "", nullptr, true, format, "Item"},
+             {XTYP_ADVSTART, "Item", "", nullptr, false, format, "Item"},
+             {XTYP_ADVSTOP, "Item", "", HDDEDATA(TRUE), false, 0, nullptr},  // no link to stop
          }) {
         SCOPED_TRACE(testing::Message() << std::hex << c.type << " answered " << c.answer.value);
         server.calls.clear();
         server.answer = [&c](const DdePartner::Call&) { return c.answer; };
-        DdeGetLastError(client.Id());
         EXPECT_EQ(client.Send(conv, c.type, c.item, c.bytes, format), c.done);
         EXPECT_EQ(DdeGetLastError(client.Id()), c.done ? DMLERR_NO_ERROR : DMLERR_NOTPROCESSED);
         if (c.text2 == nullptr) {
-            EXPECT_TRUE(server.calls.empty());  // no link, nothing to stop
+            EXPECT_TRUE(server.calls.empty());
             continue;
         }
         ASSERT_EQ(server.calls.size(), 1u);
@@ -312,15 +257,13 @@ TEST_F(DdeConversation, EachTransactionTypeReachesTheServerAndMapsItsAnswer) {
         EXPECT_EQ(got.fmt, c.fmt);
         EXPECT_EQ(got.text1, "Topic");
         EXPECT_EQ(got.text2, c.text2);
-        EXPECT_EQ(got.data, c.data);
+        EXPECT_EQ(got.data, c.bytes.empty() ? std::nullopt : std::optional(c.bytes));
     }
     EXPECT_EQ(DdeCountDataHandles(0), 0u);  // the handles lent to the server are gone again
 }
 
 TEST_F(DdeConversation, RequestGivesTheClientItsOwnCopyOfTheAnswer) {
     const HCONV conv = client.Connect("Svc", "Topic");
-    const HSZ item = client.Hsz("Item");
-    const UINT format = RegisterClipboardFormatA("Vantrel Sample");
     bool appOwned = false;
     HDDEDATA kept;
     server.answer = [&](const DdePartner::Call&) {
@@ -328,26 +271,18 @@ TEST_F(DdeConversation, RequestGivesTheClientItsOwnCopyOfTheAnswer) {
                                    CF_TEXT, appOwned ? HDATA_APPOWNED : 0);
         return kept;
     };
-    const HDDEDATA answer =
-        DdeClientTransaction(nullptr, 0, conv, item, format, XTYP_REQUEST, 5000, nullptr);
-    ASSERT_TRUE(answer);
-    EXPECT_NE(answer, kept);
+    const HDDEDATA answer = DdeClientTransaction(nullptr, 0, conv, client.Hsz("Item"), CF_TEXT,
+                                                 XTYP_REQUEST, 5000, nullptr);
     EXPECT_EQ(DdePartner::Bytes(answer), std::string("42\0", 3));
-    EXPECT_EQ(server.calls.back().fmt, format);
-    EXPECT_EQ(server.calls.back().text2, "Item");
     EXPECT_EQ(DdeCountDataHandles(server.Id()), 0u);  // the server's answer was freed
     EXPECT_EQ(DdeCountDataHandles(client.Id()), 1u);  // the copy is the caller's
     EXPECT_TRUE(DdeFreeDataHandle(answer));
 
     appOwned = true;  // an answer its owner keeps stays
     EXPECT_EQ(client.Request(conv, "Item"), std::string("42\0", 3));
-    EXPECT_EQ(DdePartner::Bytes(kept), std::string("42\0", 3));
     EXPECT_TRUE(DdeFreeDataHandle(kept));
 
-    server.answer = [](const DdePartner::Call&) { return HDDEDATA(TRUE); };  // not data
-    EXPECT_FALSE(client.Request(conv, "Item"));
-    EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NOTPROCESSED);
-    server.answer = nullptr;
+    server.answer = Accept;  // not data
     EXPECT_FALSE(client.Request(conv, "Item"));
     EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NOTPROCESSED);
 }
@@ -366,7 +301,7 @@ TEST_F(DdeConversation, PostAdviseAsksEveryMatchingLinkOfItsInstanceAndDelivers)
     ASSERT_TRUE(client.Send(first, XTYP_ADVSTART, "Other"));
     ASSERT_TRUE(client.Send(elsewhere, XTYP_ADVSTART, "Item"));
     ASSERT_TRUE(client.Send(foreign, XTYP_ADVSTART, "Item"));
-    std::string value("v1\0", 3);
+    const std::string value("v1\0", 3);
     server.answer = [&](const DdePartner::Call& call) {
         return call.type == XTYP_ADVREQ ? server.Data(value) : HDDEDATA();
     };
@@ -375,13 +310,11 @@ TEST_F(DdeConversation, PostAdviseAsksEveryMatchingLinkOfItsInstanceAndDelivers)
     EXPECT_TRUE(DdePostAdvise(server.Id(), server.Hsz("topic"), server.Hsz("Item")));
     const auto requests = server.CallsOf(XTYP_ADVREQ);
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].data1 & 0xFFFF, 1u);
+    EXPECT_EQ(requests[0].data1 & 0xFFFF, 1u);  // how many are still to come
     EXPECT_EQ(requests[1].data1 & 0xFFFF, 0u);
     EXPECT_EQ(requests[0].fmt, format);
     EXPECT_EQ(requests[1].fmt, CF_TEXT);
-    EXPECT_EQ(requests[0].text1, "Topic");
     EXPECT_EQ(requests[0].text2, "Item");
-    EXPECT_EQ(Info(first).hConvPartner, requests[0].conv);
     EXPECT_TRUE(other.CallsOf(XTYP_ADVREQ).empty());
     const auto deliveries = client.CallsOf(XTYP_ADVDATA);
     ASSERT_EQ(deliveries.size(), 2u);
@@ -389,21 +322,15 @@ TEST_F(DdeConversation, PostAdviseAsksEveryMatchingLinkOfItsInstanceAndDelivers)
     EXPECT_EQ(deliveries[1].conv, second);
     EXPECT_EQ(deliveries[0].fmt, format);
     EXPECT_EQ(deliveries[0].text1, "Topic");
-    EXPECT_EQ(deliveries[0].text2, "Item");
     EXPECT_EQ(deliveries[0].data, value);
     EXPECT_EQ(DdeCountDataHandles(server.Id()) + DdeCountDataHandles(0), 0u);
 
-    // A null answer sends nothing; a stopped link is not asked again.
-    value.clear();
-    server.answer = nullptr;
-    EXPECT_TRUE(DdePostAdvise(server.Id(), server.Hsz("Topic"), server.Hsz("Item")));
-    EXPECT_EQ(client.CallsOf(XTYP_ADVDATA).size(), 2u);
+    // A stopped link is not asked again.
     EXPECT_TRUE(client.Send(first, XTYP_ADVSTOP, "Item", {}, format));
     EXPECT_FALSE(client.Send(first, XTYP_ADVSTOP, "Item", {}, format));
     server.calls.clear();
     EXPECT_TRUE(DdePostAdvise(server.Id(), server.Hsz("Topic"), server.Hsz("Item")));
     EXPECT_EQ(server.CallsOf(XTYP_ADVREQ).size(), 1u);
-    EXPECT_TRUE(DdePostAdvise(server.Id(), server.Hsz("Nothing"), server.Hsz("Here")));
     EXPECT_FALSE(DdePostAdvise(server.Id() + 1000, server.Hsz("Topic"), server.Hsz("Item")));
 }
 
@@ -424,12 +351,12 @@ TEST_F(DdeConversation, NoCallbackIsEnteredWhileItRuns) {
             DdePostAdvise(server.Id(), server.Hsz("Topic"), server.Hsz("Item"));
             EXPECT_FALSE(server.Request(self, "Item"));
             selfError = DdeGetLastError(server.Id());
+            EXPECT_FALSE(server.Connect("Svc", "Topic"));
             inPoke = false;
         }
         return HDDEDATA(DDE_FACK);
     };
     EXPECT_TRUE(client.Send(conv, XTYP_POKE, "Item", "x"));
-    EXPECT_EQ(server.CallsOf(XTYP_ADVREQ).size(), 1u);
     EXPECT_EQ(client.CallsOf(XTYP_ADVDATA).size(), 1u);
     EXPECT_FALSE(askedDuringPoke);
     EXPECT_EQ(selfError, DMLERR_REENTRANCY);
@@ -441,6 +368,7 @@ TEST_F(DdeConversation, EndingIsToldToThePartnerOnlyAndEndsTheLinks) {
     const HSZ linked = client.Hsz("Linked");
     const HCONV conv = DdeConnect(client.Id(), client.Hsz("Svc"), topic, nullptr);
     const HCONV serverEnd = ServerEnd();
+    const HCONV again = DdeConnect(client.Id(), client.Hsz("Svc"), topic, nullptr);
     ASSERT_TRUE(
         DdeClientTransaction(nullptr, 0, conv, linked, CF_TEXT, XTYP_ADVSTART, 5000, nullptr));
     ASSERT_TRUE(DdeFreeStringHandle(client.Id(), topic));
@@ -448,30 +376,20 @@ TEST_F(DdeConversation, EndingIsToldToThePartnerOnlyAndEndsTheLinks) {
     EXPECT_EQ(client.Text(topic), "Passing");
     EXPECT_EQ(client.Text(linked), "Linked");
     EXPECT_TRUE(DdeDisconnect(conv));
-    EXPECT_EQ(client.Text(client.Hsz("PASSING")), "PASSING");
+    EXPECT_EQ(client.Text(topic), "Passing");  // the other conversation still holds it
     EXPECT_EQ(client.Text(client.Hsz("LINKED")), "LINKED");
     const auto notices = server.CallsOf(XTYP_DISCONNECT);
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].conv, serverEnd);
-    EXPECT_FALSE(notices[0].hsz1);
-    EXPECT_FALSE(notices[0].hsz2);
-    EXPECT_EQ(notices[0].fmt, 0u);
     EXPECT_TRUE(client.CallsOf(XTYP_DISCONNECT).empty());
-    server.calls.clear();
-    EXPECT_TRUE(DdePostAdvise(server.Id(), server.Hsz("Passing"), server.Hsz("Linked")));
-    EXPECT_TRUE(server.calls.empty());
 
     // The server's instance ending tells its clients, and no callback
     // reaches it afterwards.
-    const HCONV again = client.Connect("Svc", "Topic");
-    const HCONV another = client.Connect("Svc", "Topic");
     server.calls.clear();
     server.Uninitialize();
     EXPECT_TRUE(server.calls.empty());
-    const auto told = client.CallsOf(XTYP_DISCONNECT);
-    ASSERT_EQ(told.size(), 2u);
-    EXPECT_EQ(told[0].conv, again);
-    EXPECT_EQ(told[1].conv, another);
+    ASSERT_EQ(client.CallsOf(XTYP_DISCONNECT).size(), 1u);
+    EXPECT_EQ(client.CallsOf(XTYP_DISCONNECT)[0].conv, again);
     EXPECT_FALSE(client.Request(again, "Item"));
     EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NO_CONV_ESTABLISHED);
     EXPECT_FALSE(client.Connect("Svc", "Topic"));  // its service is gone too
@@ -480,8 +398,7 @@ TEST_F(DdeConversation, EndingIsToldToThePartnerOnlyAndEndsTheLinks) {
     DdePartner next;
     next.Register("Next");
     next.answer = Accept;
-    const HCONV last = client.Connect("Next", "Topic");
-    ASSERT_TRUE(last);
+    ASSERT_TRUE(client.Connect("Next", "Topic"));
     client.Uninitialize();
     ASSERT_EQ(next.CallsOf(XTYP_DISCONNECT).size(), 1u);
     EXPECT_EQ(next.CallsOf(XTYP_DISCONNECT)[0].conv,
@@ -490,23 +407,17 @@ TEST_F(DdeConversation, EndingIsToldToThePartnerOnlyAndEndsTheLinks) {
 
 TEST_F(DdeConversation, EndedConversationsAreForgottenSoTheRecordsStayFlat) {
     const std::size_t before = DdeCountConversations();
-    for (int cycle = 0; cycle < 200; ++cycle) {
-        const HCONV conv = client.Connect("Svc", "Topic");
-        ASSERT_TRUE(client.Send(conv, XTYP_ADVSTART, "Item"));
-        ASSERT_TRUE(DdeDisconnect(conv));
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        ASSERT_TRUE(DdeDisconnect(client.Connect("Svc", "Topic")));
         // The server ending its end forgets both as well, once the client lets go.
         const HCONV byServer = client.Connect("Svc", "Topic");
         ASSERT_TRUE(DdeDisconnect(ServerEnd()));
-        EXPECT_FALSE(client.Request(byServer, "Item"));
-        EXPECT_EQ(DdeGetLastError(client.Id()), DMLERR_NO_CONV_ESTABLISHED);
         EXPECT_FALSE(DdeDisconnect(byServer));
     }
     EXPECT_EQ(DdeCountConversations(), before);
-    EXPECT_EQ(server.CallsOf(XTYP_DISCONNECT).size(), 200u);
-    EXPECT_EQ(client.CallsOf(XTYP_DISCONNECT).size(), 200u);
+    EXPECT_EQ(client.CallsOf(XTYP_DISCONNECT).size(), 3u);
 
-    const HCONV open = client.Connect("Svc", "Topic");
-    ASSERT_TRUE(open);
+    ASSERT_TRUE(client.Connect("Svc", "Topic"));
     EXPECT_EQ(DdeCountConversations(), before + 2);
     client.Uninitialize();
     EXPECT_EQ(DdeCountConversations(), before);
