@@ -37,10 +37,11 @@ protected:
 
 }  // namespace
 
-TEST_F(TuningExchangeTest, CommandsLeaveOldestFirstOnceEachThenTheEventIsReset) {
+TEST_F(TuningExchangeTest, TenCommandsLeaveOldestFirstOnceEachThenTheEventIsReset) {
     for (int i = 0; i < 10; ++i) {
         ASSERT_TRUE(catalogue.Queue().QueueRadioCommand("C" + std::to_string(i)));
     }
+    EXPECT_FALSE(catalogue.Queue().QueueRadioCommand("an eleventh"));
     exchange.RequestRetune(std::nullopt);
     std::string command;
     // "Got Radio Command" is a verbose line: hidden at threshold 1.
@@ -57,12 +58,10 @@ TEST_F(TuningExchangeTest, CommandsLeaveOldestFirstOnceEachThenTheEventIsReset) 
     EXPECT_EQ(TakeLogged(), Strings(9, "Got Radio Command"));
     EXPECT_FALSE(exchange.NextRadioCommand(command));
     EXPECT_FALSE(exchange.WriteEvent().IsSet());
-    EXPECT_FALSE(exchange.NextRadioCommand(command));
     // A request that finds the queue already empty is answered by a reset.
     exchange.RequestRetune(std::nullopt);
     EXPECT_FALSE(exchange.NextRadioCommand(command));
     EXPECT_FALSE(exchange.WriteEvent().IsSet());
-    EXPECT_TRUE(TakeLogged().empty());
 }
 
 TEST_F(TuningExchangeTest, ReportShowsTheSettingsAtTuningLevelAndThePassLengthUnlessAfterDefault) {
@@ -79,13 +78,8 @@ TEST_F(TuningExchangeTest, ReportShowsTheSettingsAtTuningLevelAndThePassLengthUn
     ASSERT_TRUE(catalogue.LoadSatellite("NOAA 15"));
     TakeLogged();
     // Nothing tuned yet (start of a run): the length is reported.
-    for (const auto& [lengthText, seconds] :
-         std::vector<std::pair<std::string, std::string>>{{"900", "900"},
-                                                          {"900\n", "900"},
-                                                          {" -60\tNOAA", "-60"},
-                                                          {"xyz", "0"},
-                                                          {"", "0"},
-                                                          {"99999999999", "0"}}) {
+    for (const auto& [lengthText, seconds] : std::vector<std::pair<std::string, std::string>>{
+             {"900\n", "900"}, {" -60\tNOAA", "-60"}, {"xyz", "0"}, {"99999999999", "0"}}) {
         exchange.ReportTuning(lengthText);
         EXPECT_EQ(TakeLogged(), withLength(seconds)) << lengthText;
     }
