@@ -61,10 +61,14 @@ TEST_F(PassListReaderTest, LinesBecomeRowsOfLocalTimesInFileOrderInEveryZone) {
 
     // Fields are separated by runs of blanks only; the end falls after the change to summer time.
     const ScopedTimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
-    ASSERT_TRUE(Read("  20020331003000  a b  3600  METEOR   M2 \n20020331003000 a b -60\tN 18\n"));
+    ASSERT_TRUE(
+        Read("  20020331003000  a b  3600  METEOR   M2 \n20020331003000 a b -60\tN 18\n"
+             "20020331003000 a b 99999999999 N\n"));
     EXPECT_EQ(Table()[0],
               (Row{"31  3 2002  1 30  0", "31  3 2002  3 30  0", "3600", "METEOR   M2"}));
     EXPECT_EQ(Table()[1], (Row{"31  3 2002  1 30  0", "31  3 2002  1 29  0", "-60\tN", "18"}));
+    // A length that does not fit gives a pass of no length.
+    EXPECT_EQ(Table()[2][PassColumnEnd], "31  3 2002  1 30  0");
 }
 
 TEST_F(PassListReaderTest, BadStampStopsTheReadingAndAsksToQuit) {
