@@ -87,7 +87,7 @@ TEST(ReceiverModel, AnswersOnlyPowerCommandsWhileOffAndReportsEachChangeOnce) {
     EXPECT_EQ(receiver.Handle("J8100").changes, Lines{"DSP noise reduction off"});
     EXPECT_TRUE(receiver.Handle("J8100").changes.empty());
     for (const std::string_view bad : {"K00137500000  060400", "K0013750000A060400", "J407FF",
-                                       "J4 7F", "J40+1", "J8102", "J8211", "XYZ"}) {
+                                       "J4 7F", "J40+1", "J40-1", "J8102", "J8211", "XYZ"}) {
         EXPECT_EQ(AnswerTo(receiver, bad), "G001\r\n") << bad;
     }
     EXPECT_EQ(receiver.State().volume, 0);
