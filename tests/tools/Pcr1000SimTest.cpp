@@ -65,78 +65,32 @@ private:
 class SimulatorTest : public ::testing::Test {
 protected:
     fs::path Com1() const { return config / "vantrel" / "dosdevices" / "com1"; }
-    std::unique_ptr<SimulatorProcess> Start(std::vector<std::string> options) {
-        options.insert(options.begin(), {"--link", Com1().string()});
-        auto simulator = std::make_unique<SimulatorProcess>(options);
-        terminal = simulator->TerminalPath();
-        return simulator;
-    }
     bool Linked() const { return fs::is_symlink(fs::symlink_status(Com1())); }
 
     TempDir dir;
     fs::path config = dir.Path() / "config";
     ScopedEnvironmentVariable configHome{"XDG_CONFIG_HOME", config.string()};
-    std::string terminal;
 };
 
 }  // namespace
 
-TEST(ReceiverModel, AnswersOnlyPowerCommandsWhileOff) {
+// Refusals and the answers' form are also pinned by the command framer's fuzz corpus.
+TEST(ReceiverModel, AnswersOnlyPowerCommandsWhileOffAndReportsEachChangeOnce) {
     ReceiverModel receiver(false);
-    for (const std::string_view ignored : {"J407F", "K00137500000 060400", "XYZ"}) {
-        EXPECT_EQ(AnswerTo(receiver, ignored), "(none)") << ignored;
-    }
-    EXPECT_EQ(receiver.State().volume, 0);
+    EXPECT_EQ(AnswerTo(receiver, "J407F"), "(none)");
     EXPECT_EQ(receiver.Handle("H101").changes, Lines{"Power on"});
     EXPECT_TRUE(receiver.Handle("H101").changes.empty());
-    EXPECT_EQ(AnswerTo(receiver, "XYZ"), "G001\r\n");
-}
-
-TEST(ReceiverModel, ReportsEachChangeOnce) {
-    ReceiverModel receiver(true);
     EXPECT_EQ(receiver.Handle("K00137912500050100").changes,
               Lines{"Tuned 137.912500 MHz NFM 6 kHz"});
     EXPECT_TRUE(receiver.Handle("K00137912500050100").changes.empty());
-    EXPECT_EQ(receiver.Handle("J414c").changes, Lines{"Squelch 76 of 255"});
-    EXPECT_EQ(receiver.Handle("J8210").changes, Lines{"DSP noise reduction level 16"});
     EXPECT_EQ(receiver.Handle("J8101").changes, Lines{"DSP noise reduction on"});
     EXPECT_EQ(receiver.Handle("J8100").changes, Lines{"DSP noise reduction off"});
     EXPECT_TRUE(receiver.Handle("J8100").changes.empty());
-}
-
-TEST(ReceiverModel, RejectsMalformedTuningCommandsAndKeepsItsSettings) {
-    ReceiverModel receiver(true);
-    ASSERT_EQ(AnswerTo(receiver, "K00137500000060400"), "G000\r\n");
-    for (const std::string_view bad : {"K0",
-                                       "K0013750000006040",
-                                       "K001375000000604000",
-                                       "K00137500000  060400",
-                                       "K0013750000A060400",
-                                       "K00137500000040400",
-                                       "K00137500000060500",
-                                       "K00137500000160400",
-                                       "K00137500000060401",
-                                       "K01300000001060400",
-                                       "K00000009999060400",
-                                       "J407",
-                                       "J40G0",
-                                       "J407FF",
-                                       "J8002",
-                                       "J8102",
-                                       "J8211",
-                                       "J4 7F",
-                                       "J40-1",
-                                       "J41-F",
-                                       "J80-1",
-                                       "J81-1",
-                                       "J82-1",
-                                       "J40+1"}) {
+    for (const std::string_view bad : {"K00137500000  060400", "K0013750000A060400", "J407FF",
+                                       "J4 7F", "J40+1", "J40-1", "J8102", "J8211", "XYZ"}) {
         EXPECT_EQ(AnswerTo(receiver, bad), "G001\r\n") << bad;
     }
-    EXPECT_EQ(receiver.State().frequencyHz, 137500000u);
     EXPECT_EQ(receiver.State().volume, 0);
-    EXPECT_EQ(receiver.State().noiseReductionLevel, 0);
-    EXPECT_FALSE(receiver.State().dspUnit);
 }
 
 TEST(ReceiverModel, TakesEveryValueUpToTheEdgesOfItsRanges) {
@@ -166,40 +120,18 @@ TEST(ReceiverModel, NotesTheSpaceInVantrelsTuneCommandOnce) {
         "as if it had none";
     EXPECT_EQ(receiver.Handle("K00137500000 060400").changes,
               (Lines{note, "Tuned 137.500000 MHz WFM 230 kHz"}));
-    EXPECT_TRUE(receiver.Handle("K00137500000 060400").changes.empty());
     EXPECT_EQ(receiver.Handle("K00137100000 050100").changes,
               Lines{"Tuned 137.100000 MHz NFM 6 kHz"});
-    EXPECT_EQ(AnswerTo(receiver, "K00137100000 050100"), "G000\r\n");
 }
 
-TEST(CommandFramer, CutsCommandsAtLineFeedsAcrossReads) {
-    CommandFramer framer;
-    EXPECT_TRUE(framer.Feed("H1").empty());
-    EXPECT_EQ(framer.Feed(std::string_view("?\r\nH101\r\n\0J40", 13)),
-              (Lines{"H1?\r\n", "H101\r\n"}));
-    const Lines next = framer.Feed("7F\n");
-    EXPECT_EQ(next, Lines{std::string("\0J407F\n", 7)});
-    EXPECT_EQ(CommandText(next.at(0)), "J407F");
-    EXPECT_EQ(CommandText("H1?\r\n"), "H1?");
-    EXPECT_EQ(CommandText(std::string_view("\0\0", 2)), "");
-    // Only a CR right before the LF belongs to the line end.
+TEST(CommandFramer, OnlyACrRightBeforeTheLineFeedBelongsToTheLineEnd) {
     EXPECT_EQ(CommandText("H1?\r\r\n"), "H1?\r");
-
-    const Lines cut = framer.Feed(std::string(2500, 'x'));
-    ASSERT_EQ(cut.size(), 2u);
-    EXPECT_EQ(cut[0].size(), CommandFramer::kLongestCommand);
-}
-
-TEST(Transcript, StampsAndEscapesEachCommand) {
-    EXPECT_EQ(TranscriptLine(std::chrono::milliseconds(1234), "H1?\r\n"), "1.234\tH1?\\r\\n\n");
-    EXPECT_EQ(TranscriptLine(std::chrono::milliseconds(7), std::string_view("\0K0 1\n", 6)),
-              "0.007\t\\0K0 1\\n\n");
-    EXPECT_EQ(TranscriptLine(std::chrono::milliseconds(61000), ""), "61.000\t\n");
+    EXPECT_EQ(TranscriptLine(1234ms, std::string_view("\0K0 1\r\n", 7)), "1.234\t\\0K0 1\\r\\n\n");
 }
 
 TEST(SimulatorOptions, TakesAReplyDelayAndRefusesNonsense) {
     std::string error;
-    for (const long milliseconds : {0L, 250L, 3'600'000L}) {
+    for (const long milliseconds : {0L, 3'600'000L}) {
         const std::string value = std::to_string(milliseconds);
         const std::vector<std::string_view> delay{"--reply-delay", value};
         EXPECT_EQ(ParseSimulatorOptions(delay, error).value().replyDelay.count(), milliseconds);
@@ -208,18 +140,16 @@ TEST(SimulatorOptions, TakesAReplyDelayAndRefusesNonsense) {
                                                      {"--power", "maybe"},
                                                      {"--reply-delay", "-1"},
                                                      {"--reply-delay", "10ms"},
-                                                     {"--reply-delay", "3600001"},
-                                                     {"--verbose"}}) {
-        error.clear();
-        EXPECT_FALSE(ParseSimulatorOptions(bad, error)) << bad[0];
-        EXPECT_FALSE(error.empty());
+                                                     {"--reply-delay", "3600001"}}) {
+        EXPECT_FALSE(ParseSimulatorOptions(bad, error)) << bad[1];
     }
 }
 
 TEST_F(SimulatorTest, AnswersInTurnAfterItsReplyDelayAndAppendsToItsTranscript) {
     const fs::path transcript = dir.Write("transcript.txt", "0.000\tearlier\\n\n");
-    const auto simulator =
-        Start({"--transcript", transcript.string(), "--reply-delay", "400", "--power", "on"});
+    SimulatorProcess simulator({"--link", Com1().string(), "--transcript", transcript.string(),
+                                "--reply-delay", "400", "--power", "on"});
+    simulator.TerminalPath();
     const TerminalClient port(Com1().string());
     ASSERT_TRUE(port.IsOpen());
     const auto sent = std::chrono::steady_clock::now();
@@ -227,23 +157,14 @@ TEST_F(SimulatorTest, AnswersInTurnAfterItsReplyDelayAndAppendsToItsTranscript) 
     EXPECT_EQ(port.Line(5s), "H101\r\n");
     EXPECT_GE(std::chrono::steady_clock::now() - sent, 400ms);
     EXPECT_EQ(port.Line(5s), "G000\r\n");
-    EXPECT_EQ(simulator->Stop(), 0);
+    EXPECT_EQ(simulator.Stop(), 0);
     const std::string lines = FileContents(transcript);
     EXPECT_EQ(lines.rfind("0.000\tearlier\\n\n", 0), 0u) << lines;
     EXPECT_NE(lines.find("\tH1?\\r\\n\n"), std::string::npos) << lines;
     EXPECT_TRUE(lines.ends_with("\tJ4001\\r\\n\n")) << lines;
 }
 
-TEST_F(SimulatorTest, LeavesAFileWhereItsLinkShouldGo) {
-    const fs::path com1 = dir.Write("config/vantrel/dosdevices/com1", "a file of the user's");
-    ChildProcess simulator({PCR1000_SIM_PATH, "--link", com1.string()});
-    EXPECT_EQ(simulator.Wait(10s), 1);
-    EXPECT_EQ(simulator.Errors(),
-              "pcr1000-sim: will not replace " + com1.string() + ": not a symbolic link\n");
-    EXPECT_EQ(FileContents(com1), "a file of the user's");
-}
-
-TEST_F(SimulatorTest, RemovesItsLinkWhenStoppedBySigintOrSigterm) {
+TEST_F(SimulatorTest, LeavesAFileWhereItsLinkShouldGoAndRemovesItsLinkOnSigintOrSigterm) {
     for (const int signal : {SIGINT, SIGTERM}) {
         ChildProcess simulator({PCR1000_SIM_PATH, "--link", Com1().string()});
         ASSERT_TRUE(simulator.AwaitOutput("\n", 10s));
@@ -252,19 +173,23 @@ TEST_F(SimulatorTest, RemovesItsLinkWhenStoppedBySigintOrSigterm) {
         EXPECT_EQ(simulator.Wait(10s), 0) << signal;
         EXPECT_FALSE(Linked()) << signal;
     }
+    dir.Write("config/vantrel/dosdevices/com1", "a file of the user's");
+    ChildProcess simulator({PCR1000_SIM_PATH, "--link", Com1().string()});
+    EXPECT_EQ(simulator.Wait(10s), 1);
+    EXPECT_EQ(simulator.Errors(),
+              "pcr1000-sim: will not replace " + Com1().string() + ": not a symbolic link\n");
+    EXPECT_EQ(FileContents(Com1()), "a file of the user's");
 }
 
-// Its link leads through the simulator's own descriptor: Vantrel and the
-// port doctor take the terminal through it while the simulator runs, and
-// find the device missing once it has been killed, even when another
-// terminal has taken its number.
+// The link leads through the simulator's own descriptor, so once it is
+// killed the device is missing, even when another terminal took its number.
 TEST_F(SimulatorTest, ALinkLeftByAKilledSimulatorLeadsNowhere) {
-    auto simulator = Start({});
-    const std::string procPrefix = "/proc/" + std::to_string(simulator->Pid()) + "/fd/";
+    SimulatorProcess simulator({"--link", Com1().string()});
+    const std::string terminal = simulator.TerminalPath();
+    const std::string procPrefix = "/proc/" + std::to_string(simulator.Pid()) + "/fd/";
     ASSERT_EQ(terminal.rfind(procPrefix, 0), 0u) << terminal;
     // Above where shells keep their terminal, should the process number come back.
     EXPECT_GE(std::stoi(terminal.substr(procPrefix.size())), 256) << terminal;
-    EXPECT_EQ(fs::read_symlink(Com1()), terminal);
     const auto [status, shown, errors] = Check({"port", "1"});
     EXPECT_EQ(status, 0) << errors;
     EXPECT_NE(shown.find(", a link to " + terminal + " (/dev/pts/"), std::string::npos) << shown;
@@ -275,10 +200,9 @@ TEST_F(SimulatorTest, ALinkLeftByAKilledSimulatorLeadsNowhere) {
     }
     const std::string device = fs::canonical(Com1()).string();
 
-    simulator->Kill();
+    simulator.Kill();
     ASSERT_TRUE(Linked());
-    // New terminals take the lowest free number, so the killed one's comes
-    // back among the first few (unless another program took it meanwhile).
+    // New terminals take the lowest free number, so the killed one's comes back soon.
     std::vector<UniqueFd> terminals;
     for (std::string name; terminals.size() < 32 && name != device;) {
         const UniqueFd& next =
