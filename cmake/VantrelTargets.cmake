@@ -13,7 +13,7 @@ target_compile_definitions(vantrel_options INTERFACE
 # As Debian links its programs: every symbol bound at start-up, so the
 # tables that hold them can be made read-only.
 target_link_options(vantrel_options INTERFACE -Wl,-z,relro,-z,now)
-if(VANTREL_SANITIZE)
+if(VANTREL_SANITIZE OR VANTREL_FUZZ)
     set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all)
     target_compile_options(vantrel_options INTERFACE ${sanitizers} -fno-omit-frame-pointer)
     target_link_options(vantrel_options INTERFACE ${sanitizers})
@@ -21,10 +21,7 @@ endif()
 if(VANTREL_FUZZ)
     # Coverage for libFuzzer in every library the targets reach; the
     # targets themselves link its driver (fuzz/).
-    set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all)
-    target_compile_options(vantrel_options INTERFACE
-        ${sanitizers} -fsanitize=fuzzer-no-link -fno-omit-frame-pointer)
-    target_link_options(vantrel_options INTERFACE ${sanitizers})
+    target_compile_options(vantrel_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()
 set(CMAKE_CXX_EXTENSIONS OFF)
 set(CMAKE_EXPORT_COMPILE_COMMANDS ON)

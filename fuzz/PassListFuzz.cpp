@@ -137,7 +137,7 @@ void CheckAgainstLines(const PassRows& table, const std::vector<std::string_view
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view file = InputText(data, size);
-    const ScratchFolder& folder = ScratchFolder::Instance();
+    const TempDir& folder = ScratchFolder();
     folder.Write(PassListReader::kFileName, file);
 
     PassRows table;

@@ -185,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ActivityLog log(lines);
     CountedMessages messages;
     SatelliteCatalogue catalogue(log, messages,
-                                 ScratchFolder::Instance().Write("Vantrel.ini", file).string());
+                                 ScratchFolder().Write("Vantrel.ini", file).string());
     const Outcome first = Load(catalogue, name);
     FUZZ_CHECK(messages.count == 0);
     const SatelliteSettings& settings = catalogue.Settings();

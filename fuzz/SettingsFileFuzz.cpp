@@ -30,8 +30,7 @@ class FreshFile {
 public:
     explicit FreshFile(std::string_view bytes) {
         static unsigned long files = 0;
-        m_path =
-            ScratchFolder::Instance().Write("Vantrel-" + std::to_string(++files) + ".conf", bytes);
+        m_path = ScratchFolder().Write("Vantrel-" + std::to_string(++files) + ".conf", bytes);
     }
     ~FreshFile() {
         std::error_code ignored;
@@ -109,7 +108,11 @@ void CheckRead(const std::filesystem::path& file) {
     const bool read = key->QueryString("Directory", directory);
     const std::optional<QString> text = StoredText(file, "Directory");
     FUZZ_CHECK(read == text.has_value());
-    FUZZ_CHECK(directory == (text ? text->toStdString() : "untouched"));
+    // Bytes that are not UTF-8 are kept as they stand, where QSettings puts
+    // a replacement character: only a text Qt reads whole can be compared.
+    if (!text || !text->contains(QChar::ReplacementCharacter)) {
+        FUZZ_CHECK(directory == (text ? text->toStdString() : "untouched"));
+    }
 }
 
 // A list read from a file may come back as strings or as variants; its

@@ -48,7 +48,6 @@ void SendCloseDown(CSerialPort& port) {
     if (!port.IsOpen()) {
         return;
     }
-    // Output that flow control holds back must not hold up the exit.
     try {
         COMMTIMEOUTS timeouts{};
         port.GetTimeouts(timeouts);

@@ -14,14 +14,14 @@
 // port: EBUSY from its exclusive mode, EWOULDBLOCK from its lock.
 void ReportHeldPortAsAccessDenied();
 
+// How long a flush waits for output that flow control holds back.
+inline constexpr std::chrono::milliseconds kFlushLimit{3000};
+
 // One open terminal with what a serial driver keeps for it: the settings
 // termios cannot hold, the queue sizes asked for, the error counts already
 // reported, and the engine running its transfers. The device owns its
 // descriptor. Each call returns false with errno set when the system
 // refuses it.
-// How long a flush waits for output that flow control holds back.
-inline constexpr std::chrono::milliseconds kFlushLimit{3000};
-
 class CommDevice {
     struct Key {
         explicit Key() = default;

@@ -10,12 +10,11 @@
 #include <string>
 #include <string_view>
 
-// A fresh folder for one test, removed with everything in it afterwards.
+// A fresh folder in `base`, removed with everything in it afterwards.
 class TempDir {
 public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vantrel-test-XXXXXX").string();
+    explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+        std::string pattern = (base / "vantrel-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
