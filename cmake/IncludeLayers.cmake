@@ -4,7 +4,8 @@
 set(VANTREL_LAYERS
     "framework"
     "platform"
-    "serial dde"
+    "serial dde network"
+    "orbit"
     "services"
     "radio"
     "planning"

@@ -11,7 +11,7 @@
 #include "framework/Object.h"
 #include "platform/kernel/Event.h"
 #include "serial/CommTypes.h"
-#include "serial/ReplyWait.h"
+#include "platform/kernel/ReplyWait.h"
 
 // Line arguments of CSerialPort::Open, with the values callers pass (these
 // are not the DCB's own codes: here 2 means no parity).

@@ -8,7 +8,7 @@
 
 #include "planning/MessagePump.h"
 #include "platform/kernel/DescriptorWatch.h"
-#include "serial/ReplyWait.h"
+#include "platform/kernel/ReplyWait.h"
 
 // The run loop's message pump inside Qt's event loop.
 //

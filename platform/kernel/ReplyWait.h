@@ -4,8 +4,8 @@
 
 #include "platform/kernel/Waitable.h"
 
-// How ReceiveReply waits for the radio event. By default the thread simply
-// blocks; a window that must keep painting meanwhile supplies its own.
+// How a receiver's reply is awaited. By default the thread simply blocks; a
+// window that must keep painting meanwhile supplies its own.
 class ReplyWait {
 public:
     virtual ~ReplyWait() = default;
