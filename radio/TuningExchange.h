@@ -7,7 +7,6 @@
 
 #include "platform/kernel/Event.h"
 #include "radio/SatelliteCatalogue.h"
-#include "serial/serialport.h"
 #include "services/ActivityLog.h"
 
 // The times of a pass row, seconds since 1970 UTC.
@@ -76,8 +75,3 @@ private:
     std::optional<PassSpan> m_loadedPass;
     std::optional<PassSpan> m_tunedPass;
 };
-
-// Tells an open receiver that Vantrel is going: "P100\r\n" with its zero
-// byte, twice, written synchronously. A port that is not open gets nothing;
-// a write that fails is let go, as the program is ending anyway.
-void SendCloseDown(CSerialPort& port);

@@ -45,7 +45,7 @@ protected:
 
     SimulatedStation station;
     CapturedDiagnostics diagnostics;
-    RunSettings settings{1, 1, ""};
+    RunSettings settings{1, ""};
 };
 
 }  // namespace
@@ -114,9 +114,9 @@ TEST_F(PassSchedulerTest, AtThresholdOneARunShowsOnlyItsTunings) {
 TEST_F(PassSchedulerTest, APortThatCannotBeOpenedEndsTheRunWithoutItsShutdown) {
     station.StopSimulator();
     for (const auto& [number, error] : {std::pair{1, ENOENT}, {0, ENODEV}, {256, ENODEV}}) {
-        settings.comPort = number;
+        receiver.SetComPort(number);
         try {
-            scheduler.OnNextPass(settings);
+            scheduler.OnNextPass(receiver, settings);
             ADD_FAILURE() << "COM" << number << " opened";
         } catch (CSerialException* exception) {
             EXPECT_EQ(exception->m_dwError, static_cast<std::uint32_t>(error)) << "COM" << number;
