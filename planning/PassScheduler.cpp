@@ -27,6 +27,9 @@ PassScheduler::PassScheduler(ActivityLog& log, PassListReader& reader, Satellite
 
 void PassScheduler::OnNextPass(ReceiverLink& receiver, const RunSettings& settings) {
     m_exchange.ForgetTunedSatellite();
+    // An earlier run that a failing receiver ended may have left a retune
+    // halfway; its rest would pass for this run's first retune.
+    m_exchange.DropPendingRetune();
     RunPassLoop(receiver, settings);
 }
 

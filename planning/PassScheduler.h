@@ -47,7 +47,8 @@ public:
                   TuningExchange& exchange, MessagePump& pump, CancelButton& cancelButton,
                   TuningListener& tuningListener);
 
-    // "Next Pass": forgets the satellite tuned to, then runs with `receiver`
+    // "Next Pass": forgets the satellite tuned to and any retune an earlier
+    // run left unsent, then runs with `receiver`
     // until the run ends. A receiver that cannot be reached ends the run at
     // once, without the shutdown sequence, and its exception leaves through
     // here (see ReceiverLink::StartUp).

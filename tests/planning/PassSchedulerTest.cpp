@@ -127,3 +127,24 @@ TEST_F(PassSchedulerTest, APortThatCannotBeOpenedEndsTheRunWithoutItsShutdown) {
     EXPECT_TRUE(view.Lines().empty());
     EXPECT_TRUE(diagnostics.assertions.empty());
 }
+
+// A port that failed halfway through a retune leaves commands queued and the
+// write event set; the next run must still retune, whole, at its first check.
+TEST_F(PassSchedulerTest, ANewRunSendsNothingLeftOverFromARetuneThatFailedHalfway) {
+    station.WritePassList("");
+    ASSERT_TRUE(catalogue.LoadSatellite("DEFAULT"));
+    exchange.RequestRetune(std::nullopt);
+    std::string sent;
+    ASSERT_TRUE(exchange.NextRadioCommand(sent));
+    StartRun();
+    ASSERT_TRUE(view.AwaitLines("SatTimer Gone off", 2, kPatience));
+    QuitRun();
+
+    Strings expected{"H1?\\r\\n", "H101\\r\\n", "H1?\\r\\n"};
+    expected.insert(expected.end(), std::begin(SimulatedStation::kDefaultCommands),
+                    std::end(SimulatedStation::kDefaultCommands));
+    expected.push_back("H100\\r\\n");
+    EXPECT_EQ(CommandsOnceThere(expected.size()), expected);
+    ASSERT_EQ(tunings.sent.size(), 1u);
+    EXPECT_EQ(tunings.sent.front().satellite, "DEFAULT");
+}
