@@ -113,5 +113,14 @@ void PassScheduler::ServeSatTimer(ReceiverLink& receiver) {
     receiver.OnCheck();
     m_selector.SelectSatellite();
     m_log.LogMessage(ReportVerbose, "SatTimer Gone off");
-    m_hSatTimer.Set(SatTimerDueTime(m_checkSeconds));
+    m_hSatTimer.Set(NextCheckDueTime());
+}
+
+std::int64_t PassScheduler::NextCheckDueTime() const {
+    using std::chrono::seconds;
+    if (m_checkPeriod % seconds(1) == std::chrono::milliseconds::zero()) {
+        return SatTimerDueTime(static_cast<std::int32_t>(m_checkPeriod / seconds(1)));
+    }
+    constexpr std::int64_t kTicksPerMillisecond = kFileTimeTicksPerSecond / 1000;
+    return CurrentFileTime() + m_checkPeriod.count() * kTicksPerMillisecond;
 }

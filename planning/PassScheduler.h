@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -67,8 +68,9 @@ public:
     // retune the receiver took whole.
     void ServeWriteEvent(ReceiverLink& receiver);
 
-    // Lets tests check more often than every ten seconds; users never see it.
-    void SetCheckSecondsForTesting(std::int32_t seconds) { m_checkSeconds = seconds; }
+    // Lets tests check more often than every ten seconds, down to a few
+    // milliseconds; users never see it.
+    void SetCheckPeriodForTesting(std::chrono::milliseconds period) { m_checkPeriod = period; }
 
 private:
     // Steps 1 to 10 of a run; false when the receiver stopped answering.
@@ -78,6 +80,8 @@ private:
     int ShutDown(ReceiverLink& receiver);
 
     void ServeSatTimer(ReceiverLink& receiver);
+    // When the check after this one is due, on the file-time scale.
+    std::int64_t NextCheckDueTime() const;
 
     ActivityLog& m_log;
     PassListReader& m_reader;
@@ -87,7 +91,7 @@ private:
     CancelButton& m_cancelButton;
     TuningListener& m_tuningListener;
     WaitableTimer m_hSatTimer;
-    std::int32_t m_checkSeconds = kCheckSeconds;
+    std::chrono::milliseconds m_checkPeriod = std::chrono::seconds(kCheckSeconds);
     // Whether the receiver was last tuned for a pass, which ends before
     // anything else is tuned.
     bool m_passUnderWay = false;

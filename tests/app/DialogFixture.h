@@ -182,7 +182,7 @@ protected:
     }
 
     void ShortenWaits() {
-        m_dialog->GetTuner().Scheduler().SetCheckSecondsForTesting(1);
+        m_dialog->GetTuner().Scheduler().SetCheckPeriodForTesting(1s);
         m_dialog->GetTuner().Port().SetReplyTimeout(300ms);
     }
 

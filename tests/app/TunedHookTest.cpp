@@ -393,7 +393,7 @@ protected:
     TunedHookRunTest() {
         station.WriteCatalogue(SimulatedStation::kCatalogue);
         port.SetReplyTimeout(400ms);
-        scheduler.SetCheckSecondsForTesting(1);
+        scheduler.SetCheckPeriodForTesting(1s);
         tunings.next = &hook;
     }
     ~TunedHookRunTest() override { EndRun(); }

@@ -26,7 +26,7 @@ protected:
     PassSchedulerTest() {
         station.WriteCatalogue(SimulatedStation::kCatalogue);
         port.SetReplyTimeout(kReplyTimeout);
-        scheduler.SetCheckSecondsForTesting(1);
+        scheduler.SetCheckPeriodForTesting(1s);
     }
     ~PassSchedulerTest() override { EndRun(); }
 
@@ -147,4 +147,18 @@ TEST_F(PassSchedulerTest, ANewRunSendsNothingLeftOverFromARetuneThatFailedHalfwa
     EXPECT_EQ(CommandsOnceThere(expected.size()), expected);
     ASSERT_EQ(tunings.sent.size(), 1u);
     EXPECT_EQ(tunings.sent.front().satellite, "DEFAULT");
+}
+
+// Every other test shortens the period; a user's run checks every ten seconds.
+TEST(PassSchedulerDefaults, ChecksAgainTenSecondsAfterItsFirstCheck) {
+    SimulatedStation station;
+    station.WriteCatalogue(SimulatedStation::kCatalogue);
+    station.WritePassList("");
+    RunParts run;
+    run.StartRun({1, ""});
+    ASSERT_TRUE(run.view.AwaitLines("SatTimer Gone off", 1, 10s));
+    const auto firstCheck = std::chrono::steady_clock::now();
+    ASSERT_TRUE(run.view.AwaitLines("SatTimer Gone off", 2, 15s));
+    EXPECT_GE(std::chrono::steady_clock::now() - firstCheck, 9s);
+    ASSERT_TRUE(run.QuitRun(10s));
 }
