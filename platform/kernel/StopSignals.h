@@ -22,5 +22,5 @@ public:
 
 private:
     static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction m_previous[std::size(kSignals)] {};
+    struct sigaction m_previous[std::size(kSignals)]{};
 };

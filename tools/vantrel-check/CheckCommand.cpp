@@ -14,9 +14,9 @@
 #include "radio/SatelliteCatalogue.h"
 #include "serial/serialport.h"
 #include "services/ActivityLog.h"
+#include "services/LineFrontEnd.h"
 #include "services/LogView.h"
 #include "services/MessageBoxPresenter.h"
-#include "services/LineFrontEnd.h"
 #include "tools/vantrel-check/PortDoctor.h"
 
 namespace {
@@ -57,7 +57,8 @@ public:
 
 // Message boxes as lines on standard error.
 LineMessageBoxes ErrorLines(std::ostream& err) {
-    return {[&err](std::string_view line) { err << line << std::endl; }, std::string(kMessagePrefix)};
+    return {[&err](std::string_view line) { err << line << std::endl; },
+            std::string(kMessagePrefix)};
 }
 
 // A text with its line ends and tabs made visible: CR LF as the four
