@@ -10,6 +10,10 @@
 #include "network/LineClient.h"
 #include "network/NetworkError.h"
 
+// Radios keep levels in steps (the PCR-1000 in 255ths of the range): a
+// level read back within this of the one set counts as kept.
+inline constexpr double kLevelTolerance = 0.005;
+
 // A mode as rigctl names it ("FM", "WFM", …) and its passband in Hz.
 struct RigctlMode {
     std::string name;

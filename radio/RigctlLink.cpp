@@ -7,10 +7,6 @@
 
 namespace {
 
-// Radios keep levels in steps (the PCR-1000 in 255ths of the range): a
-// level within half a percent of the one asked for counts as kept.
-constexpr double kLevelTolerance = 0.005;
-
 std::optional<RigctlTuning> TuningOf(const SatelliteSettings& settings) {
     const std::optional<std::string_view> mode = HamlibModeName(settings.m_strMode);
     const std::optional<std::int32_t> passband = FilterWidthHz(settings.m_strFilter);

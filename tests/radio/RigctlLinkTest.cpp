@@ -118,20 +118,40 @@ TEST_F(RigctlLinkTest, EachKindGetsWhatItTakesAndEverySettingIsReadBack) {
 }
 
 TEST_F(RigctlLinkTest, ASettingRefusedOrNotKeptIsLoggedWithWhatWasAsked) {
-    // rigctld takes an unknown mode with RPRT 0 and keeps its own.
-    for (const auto& [kind, logged] : std::vector<std::pair<Kind, std::string>>{
-             {Kind::Rigctld, "Receiver kept <FM 15000> mode, asked <WFM 230000>"},
-             {Kind::Sdrpp, "Receiver refused <M WFM 230000>: RPRT 1"}}) {
-        SCOPED_TRACE(logged);
-        FakeRigctlServer server(kind);
-        server.SetKnownModes({"FM", "AM"});
-        StartUp(kind, server.Address());
+    const Strings allModes{"LSB", "USB", "AM", "CW", "FM", "WFM"};
+    struct Case {
+        Kind server;
+        Kind link;
+        Strings modes;
+        std::string logged;
+    };
+    for (const Case& row : std::vector<Case>{
+             // rigctld takes an unknown mode with RPRT 0 and keeps its own.
+             {Kind::Rigctld, Kind::Rigctld, {"FM", "AM"},
+              "Receiver kept <FM 15000> mode, asked <WFM 230000>"},
+             {Kind::Sdrpp, Kind::Sdrpp, {"FM", "AM"}, "Receiver refused <M WFM 230000>: RPRT 1"},
+             // gqrx taken for rigctld: its squelch is in dBFS, and it has no volume.
+             {Kind::Gqrx, Kind::Rigctld, allModes, "Receiver kept <0> squelch, asked <0.3>"}}) {
+        SCOPED_TRACE(row.logged);
+        FakeRigctlServer server(row.server);
+        server.SetKnownModes(row.modes);
+        StartUp(row.link, server.Address());
         Retune("METEOR-M2 3");
-        EXPECT_EQ(Logged(logged), 1u);
+        EXPECT_EQ(Logged(row.logged), 1u);
         EXPECT_EQ(Logged("Receiver kept"), 1u);
         EXPECT_TRUE(tunings.sent.empty());
         EXPECT_EQ(Logged("lost"), 0u);
     }
+}
+
+TEST_F(RigctlLinkTest, ARadioTheLastRunSwitchedOffIsSwitchedOnAgain) {
+    const FakeRigctlServer server(Kind::Rigctld);
+    StartUp(Kind::Rigctld, server.Address());
+    link.ShutDown();
+    StartUp(Kind::Rigctld, server.Address());
+    EXPECT_EQ(Logged("Radio OFF"), 1u);
+    const Strings again{"\\chk_vfo", "\\get_powerstat", "\\set_powerstat 1"};
+    EXPECT_EQ(Last(server.Commands(), again), again);
 }
 
 TEST_F(RigctlLinkTest, AReceiverThatGoesAwayIsSaidOnceAndTunedAgainWhenBack) {

@@ -20,7 +20,7 @@
 #include "tests/support/Loopback.h"
 
 // A rigctl server on 127.0.0.1 played by a thread of the test, as each kind
-// answers: rigctld's dummy radio, gqrx 2.15.9 (one line per read, \chk_vfo
+// answers: rigctld's dummy radio (silent to \get_powerstat while off), gqrx 2.15.9 (one line per read, \chk_vfo
 // and power refused with RPRT 1, squelch in dBFS, no L AF) or SDR++
 // ("CHKVFO 0", no L at all, M only as mode and whole width). One client at
 // a time: a new one takes the place of the old, except on SDR++, which
@@ -170,7 +170,8 @@ private:
             return m_kind == RigctlServerKind::Sdrpp ? "CHKVFO 0\n" : hamlib ? "0\n" : refused;
         }
         if (command == "\\get_powerstat" && hamlib) {
-            return m_powerOn ? "1\n" : "0\n";
+            // rigctld 4.5.4 leaves it unanswered while its radio is off.
+            return m_powerOn ? "1\n" : "";
         }
         if (command == "\\set_powerstat" && hamlib) {
             m_powerOn = first == "1";

@@ -22,8 +22,6 @@ using namespace std::chrono_literals;
 // The limits a run gives the receiver.
 constexpr std::chrono::milliseconds kConnectLimit = 5s;
 constexpr std::chrono::milliseconds kReplyLimit = 2s;
-// As close as a level read back must come to the one set.
-constexpr double kLevelTolerance = 0.005;
 
 // One setting to try: how it is read and written, a value unlike the one
 // the receiver holds, and how values compare and show.
