@@ -14,8 +14,8 @@ namespace {
 
 constexpr std::string_view kCatalogue = "METEOR-M2 3, 137.9, WFM, 230, 50, 30\n";
 // The settings of that line, as Hamlib's own client is given them.
-const std::vector<std::string> kSettings{"F", "137900000", "M",   "WFM", "230000", "L",
-                                         "AF", "0.5",     "L",   "SQL", "0.3"};
+const std::vector<std::string> kSettings{"F",  "137900000", "M", "WFM", "230000", "L",
+                                         "AF", "0.5",       "L", "SQL", "0.3"};
 const std::vector<std::string> kReadBacks{"f", "m", "l", "AF", "l", "SQL"};
 
 // One retune of frequency, mode and both levels, each read back, as the

@@ -26,7 +26,8 @@ bool DescriptorReadiness::Watch(int descriptor, Direction direction) {
     // An end or an error makes a read or write return at once: ready too.
     watched.events = direction == Direction::Read ? EPOLLIN | EPOLLRDHUP : EPOLLOUT;
     watched.data.fd = descriptor;
-    if (descriptor == m_watched && ::epoll_ctl(m_fd.Get(), EPOLL_CTL_MOD, descriptor, &watched) == 0) {
+    if (descriptor == m_watched &&
+        ::epoll_ctl(m_fd.Get(), EPOLL_CTL_MOD, descriptor, &watched) == 0) {
         return true;
     }
     Forget();

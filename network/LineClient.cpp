@@ -154,8 +154,8 @@ std::string LineClient::ReadLine(Clock::time_point deadline) {
             return line;
         }
         if (m_unread.size() > kLongestLine) {
-            throw NetworkError(NetworkFault::Garbled, "a line longer than " +
-                                                          std::to_string(kLongestLine) + " bytes");
+            throw NetworkError(NetworkFault::Garbled,
+                               "a line longer than " + std::to_string(kLongestLine) + " bytes");
         }
         if (!AwaitReady(Direction::Read, deadline)) {
             throw NetworkError(NetworkFault::TimedOut, "no reply in time");

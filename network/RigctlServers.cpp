@@ -25,8 +25,9 @@ const RigctlServer& RigctlServerOf(RigctlServerKind kind) {
 }
 
 const RigctlServer* FindRigctlServer(std::string_view name) {
-    const auto found = std::find_if(kServers.begin(), kServers.end(),
-                                    [name](const RigctlServer& server) { return server.name == name; });
+    const auto found =
+        std::find_if(kServers.begin(), kServers.end(),
+                     [name](const RigctlServer& server) { return server.name == name; });
     return found == kServers.end() ? nullptr : &*found;
 }
 

@@ -94,7 +94,8 @@ void RigctlSession::SetPower(bool on) {
 }
 
 std::int64_t RigctlSession::Frequency() {
-    return Ask("f", 1, [](const std::vector<std::string>& lines) { return WholeNumber(lines.front()); });
+    return Ask("f", 1,
+               [](const std::vector<std::string>& lines) { return WholeNumber(lines.front()); });
 }
 
 void RigctlSession::SetFrequency(std::int64_t hertz) {

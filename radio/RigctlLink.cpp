@@ -45,7 +45,8 @@ bool RigctlLink::StartUp() {
     try {
         const std::optional<HostPort> server = ParseHostPort(m_target.address);
         if (!server) {
-            throw NetworkError(NetworkFault::Unreachable, "that is no address of the form HOST:PORT");
+            throw NetworkError(NetworkFault::Unreachable,
+                               "that is no address of the form HOST:PORT");
         }
         m_addresses = ResolveHostPort(*server);
         m_client.StartConnect(m_addresses);

@@ -54,8 +54,8 @@ TEST(RigctlRunTest, ARunDrivesRigctldThroughAPassAndSwitchesItOff) {
     ASSERT_TRUE(parts.QuitRun(10s));
 
     const std::string idle = "137100000\nFM\n15000\n0.000000\n1.000000\n";
-    EXPECT_EQ(readings.readings,
-              (std::vector<std::string>{idle, "137900000\nWFM\n230000\n0.500000\n0.300000\n", idle}));
+    EXPECT_EQ(readings.readings, (std::vector<std::string>{
+                                     idle, "137900000\nWFM\n230000\n0.500000\n0.300000\n", idle}));
     EXPECT_EQ(parts.view.Count("Radio ON - all Ok"), 1u);
     EXPECT_EQ(parts.view.Count("Receiver"), 0u);
     // Switched off, rigctld 4.5.4 leaves the question unanswered; others may say 0.

@@ -91,8 +91,15 @@ TEST_F(RigctlLinkTest, EachKindGetsWhatItTakesAndEverySettingIsReadBack) {
     const Strings power{"\\get_powerstat", "\\set_powerstat 1"};
     const Strings sdr = Joined({{"\\chk_vfo"}, kIdle, kPassTuning, {"AOS", "LOS"}, kIdle, {"q"}});
     for (const auto& [kind, expected] : std::vector<std::pair<Kind, Strings>>{
-             {Kind::Rigctld, Joined({{"\\chk_vfo"}, power, kIdle, kIdleLevels, kPassTuning,
-                                     kPassLevels, kIdle, kIdleLevels, {"\\set_powerstat 0", "q"}})},
+             {Kind::Rigctld, Joined({{"\\chk_vfo"},
+                                     power,
+                                     kIdle,
+                                     kIdleLevels,
+                                     kPassTuning,
+                                     kPassLevels,
+                                     kIdle,
+                                     kIdleLevels,
+                                     {"\\set_powerstat 0", "q"}})},
              {Kind::Gqrx, sdr},
              {Kind::Sdrpp, sdr}}) {
         const bool sdrProgram = kind != Kind::Rigctld;
@@ -111,8 +118,9 @@ TEST_F(RigctlLinkTest, EachKindGetsWhatItTakesAndEverySettingIsReadBack) {
         EXPECT_EQ(Logged("Radio ON - all Ok"), 1u);
         EXPECT_EQ(Logged("Got Radio Command"), 18u);
         EXPECT_EQ(Logged("DSP settings are for the PCR-1000 only: left out"), 1u);
-        EXPECT_EQ(Logged("Volume and squelch are left to " + std::string(RigctlServerOf(kind).title)),
-                  sdrProgram ? 1u : 0u);
+        EXPECT_EQ(
+            Logged("Volume and squelch are left to " + std::string(RigctlServerOf(kind).title)),
+            sdrProgram ? 1u : 0u);
         EXPECT_EQ(Logged("Receiver"), 0u);
     }
 }
@@ -127,7 +135,9 @@ TEST_F(RigctlLinkTest, ASettingRefusedOrNotKeptIsLoggedWithWhatWasAsked) {
     };
     for (const Case& row : std::vector<Case>{
              // rigctld takes an unknown mode with RPRT 0 and keeps its own.
-             {Kind::Rigctld, Kind::Rigctld, {"FM", "AM"},
+             {Kind::Rigctld,
+              Kind::Rigctld,
+              {"FM", "AM"},
               "Receiver kept <FM 15000> mode, asked <WFM 230000>"},
              {Kind::Sdrpp, Kind::Sdrpp, {"FM", "AM"}, "Receiver refused <M WFM 230000>: RPRT 1"},
              // gqrx taken for rigctld: its squelch is in dBFS, and it has no volume.
@@ -224,7 +234,8 @@ TEST_F(RigctlLinkTest, AReceiverThatCannotBeReachedIsNamedWithTheReason) {
     // SDR++ serves one client, and turns the next away.
     const FakeRigctlServer sdrpp(Kind::Sdrpp);
     const UniqueFd holder = ConnectToLoopback(sdrpp.Port());
-    for (const auto& [address, kind, reason] : std::vector<std::tuple<std::string, Kind, std::string>>{
+    for (const auto& [address, kind, reason] :
+         std::vector<std::tuple<std::string, Kind, std::string>>{
              {"127.0.0.1:" + std::to_string(closedPort), Kind::Rigctld, "Connection refused"},
              {"127.0.0.1", Kind::Rigctld, "that is no address of the form HOST:PORT"},
              {sdrpp.Address(), Kind::Sdrpp, "<\\chk_vfo>: the server closed the connection"}}) {
@@ -233,8 +244,7 @@ TEST_F(RigctlLinkTest, AReceiverThatCannotBeReachedIsNamedWithTheReason) {
             link.StartUp();
             ADD_FAILURE() << address << " reached";
         } catch (const ReceiverUnreachable& error) {
-            EXPECT_EQ(error.what(),
-                      "The receiver at " + address + " cannot be reached: " + reason);
+            EXPECT_EQ(error.what(), "The receiver at " + address + " cannot be reached: " + reason);
         }
     }
 }
@@ -245,7 +255,8 @@ TEST_F(RigctlLinkTest, UnderAGermanLocaleNumbersKeepTheirPoint) {
     // Made here, as the machine may have no German locale; ISO-8859-1
     // builds in a fraction of the time UTF-8 takes.
     const TempDir locales;
-    const std::string make = "localedef -i de_DE -f ISO-8859-1 " + (locales.Path() / "de_DE").string();
+    const std::string make =
+        "localedef -i de_DE -f ISO-8859-1 " + (locales.Path() / "de_DE").string();
     ASSERT_EQ(std::system(make.c_str()), 0) << make;
     const ScopedEnvironmentVariable path("LOCPATH", locales.Path().string());
     ASSERT_NE(std::setlocale(LC_ALL, "de_DE"), nullptr);

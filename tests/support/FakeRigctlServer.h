@@ -20,8 +20,8 @@
 #include "tests/support/Loopback.h"
 
 // A rigctl server on 127.0.0.1 played by a thread of the test, as each kind
-// answers: rigctld's dummy radio (silent to \get_powerstat while off), gqrx 2.15.9 (one line per read, \chk_vfo
-// and power refused with RPRT 1, squelch in dBFS, no L AF) or SDR++
+// answers: rigctld's dummy radio (silent to \get_powerstat while off), gqrx 2.15.9 (one line per
+// read, \chk_vfo and power refused with RPRT 1, squelch in dBFS, no L AF) or SDR++
 // ("CHKVFO 0", no L at all, M only as mode and whole width). One client at
 // a time: a new one takes the place of the old, except on SDR++, which
 // turns newcomers away. A fault can be armed for the next command that
@@ -109,7 +109,8 @@ private:
             return;
         }
         unread.append(chunk, static_cast<std::size_t>(got));
-        for (std::size_t end; m_client.IsValid() && (end = unread.find('\n')) != std::string::npos;) {
+        for (std::size_t end;
+             m_client.IsValid() && (end = unread.find('\n')) != std::string::npos;) {
             const std::string line = unread.substr(0, end);
             // gqrx 2.15.9 takes one line from each read and drops the rest.
             unread.erase(0, m_kind == RigctlServerKind::Gqrx ? unread.size() : end + 1);

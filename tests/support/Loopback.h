@@ -42,8 +42,8 @@ inline std::string AskLoopback(std::uint16_t port, std::string_view commands, st
     std::string reply;
     const auto end = std::chrono::steady_clock::now() + limit;
     while (static_cast<std::size_t>(std::count(reply.begin(), reply.end(), '\n')) < lines) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
         pollfd readable{client.Get(), POLLIN, 0};
         char chunk[256];
         if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) != 1) {

@@ -59,8 +59,10 @@ TEST_F(CheckCommandTest, UsageErrorsNameTheProgramAndWhereHelpIs) {
              {{"port", "1", "2"}, "port takes one N from 1 to 4"},
              {{"--verbose", "port"}, "Unknown option 'verbose'."},
              {{"receiver", "--rigctl", "4532"}, "--rigctl takes HOST:PORT"},
-             {{"receiver", "--rigctl-kind", "hamlib"}, "--rigctl-kind takes rigctld, gqrx or sdrpp"},
-             {{"port", "--rigctl-kind", "gqrx"}, "--rigctl and --rigctl-kind go with receiver only"}}) {
+             {{"receiver", "--rigctl-kind", "hamlib"},
+              "--rigctl-kind takes rigctld, gqrx or sdrpp"},
+             {{"port", "--rigctl-kind", "gqrx"},
+              "--rigctl and --rigctl-kind go with receiver only"}}) {
         EXPECT_EQ(Check(args),
                   (CheckRun{2, "",
                             "vantrel-check: " + problem +
@@ -116,33 +118,38 @@ TEST_F(CheckCommandTest, ReceiverTellsWhatAnswersAndPutsItBackAsItWas) {
     const std::string closed = "127.0.0.1:" + std::to_string(closedPort);
     for (const auto& [address, kind, expected] :
          std::vector<std::tuple<std::string, std::string_view, CheckRun>>{
-             {rigctld.Address(), "rigctld",
+             {rigctld.Address(),
+              "rigctld",
               {0,
                answers(rigctld.Address(), "rigctld") +
                    "power: works\nfrequency: works\nmode: works\nvolume: works\n"
                    "squelch: works\nAOS/LOS: refused, <AOS>: RPRT -18\n"
                    "A run set for rigctld can use it.\n",
                ""}},
-             {gqrx.Address(), "gqrx",
+             {gqrx.Address(),
+              "gqrx",
               {0,
                answers(gqrx.Address(), "gqrx") + sdrFindings +
                    // Its squelch is in dBFS, from -150 to 0.
                    "squelch: kept <0>, asked <0.75>\nAOS/LOS: works\n"
                    "A run set for gqrx can use it.\n",
                ""}},
-             {sdrpp.Address(), "sdrpp",
+             {sdrpp.Address(),
+              "sdrpp",
               {0,
                answers(sdrpp.Address(), "SDR++") + sdrFindings +
                    "squelch: refused, <l SQL>: RPRT 1\nAOS/LOS: works\n"
                    "A run set for SDR++ can use it.\n",
                ""}},
-             {gqrx.Address(), "rigctld",
+             {gqrx.Address(),
+              "rigctld",
               {1,
                answers(gqrx.Address(), "gqrx") + sdrFindings +
                    "squelch: kept <0>, asked <0.75>\nAOS/LOS: works\n",
                "vantrel-check: a run set for rigctld could not use it: volume does not work; "
                "squelch does not work\n"}},
-             {closed, "rigctld",
+             {closed,
+              "rigctld",
               {1, "",
                "vantrel-check: Vantrel cannot reach the receiver at " + closed +
                    ": Connection refused\n"}}}) {

@@ -38,8 +38,7 @@ struct Setting {
 // A connection as a run makes it, and what is learnt through it.
 class ReceiverProbe {
 public:
-    ReceiverProbe(const RigctlTarget& target, std::ostream& out)
-        : m_target(target), m_out(out) {}
+    ReceiverProbe(const RigctlTarget& target, std::ostream& out) : m_target(target), m_out(out) {}
 
     // Connects; throws NetworkError.
     void Connect() {
@@ -81,10 +80,10 @@ public:
             setting.write(asked);
             const Value kept = setting.read();
             setting.write(*held);
-            return Say(setting.what, setting.same(kept, asked) ? "works"
-                                                               : "kept <" + setting.shown(kept) +
-                                                                     ">, asked <" +
-                                                                     setting.shown(asked) + ">");
+            return Say(setting.what, setting.same(kept, asked)
+                                         ? "works"
+                                         : "kept <" + setting.shown(kept) + ">, asked <" +
+                                               setting.shown(asked) + ">");
         } catch (const NetworkError& error) {
             if (error.LosesConnection()) {
                 throw;
@@ -195,9 +194,9 @@ std::vector<std::string> Examine(ReceiverProbe& probe, const RigctlServer& asked
         return {"it wants a VFO with every command: start rigctld without --vfo"};
     }
     const PowerFindings power = CheckPower(probe);
-    const RigctlServerKind looks = vfo.tagged            ? RigctlServerKind::Sdrpp
+    const RigctlServerKind looks = vfo.tagged           ? RigctlServerKind::Sdrpp
                                    : power.refusedAsSdr ? RigctlServerKind::Gqrx
-                                                         : RigctlServerKind::Rigctld;
+                                                        : RigctlServerKind::Rigctld;
     probe.Out() << "It looks like " << RigctlServerOf(looks).title << ".\n";
     probe.Say("power", power.finding);
 
@@ -207,23 +206,22 @@ std::vector<std::string> Examine(ReceiverProbe& probe, const RigctlServer& asked
             missing.push_back(std::string(what) + " does not work");
         }
     };
-    need(probe.Try(Setting<std::int64_t>{"frequency",
-                                         [&] { return session.Frequency(); },
+    need(probe.Try(Setting<std::int64_t>{"frequency", [&] { return session.Frequency(); },
                                          [&](std::int64_t hertz) { session.SetFrequency(hertz); },
                                          [](std::int64_t held) { return held + 1000; },
                                          std::equal_to<std::int64_t>(),
                                          [](std::int64_t hertz) { return DecimalText(hertz); }}),
          true, "frequency");
-    need(probe.Try(Setting<RigctlMode>{
-             "mode",
-             [&] { return session.Mode(); },
-             [&](const RigctlMode& mode) { session.SetMode(mode); },
-             [](const RigctlMode& held) {
-                 return held.name == "FM" ? RigctlMode{"AM", 6000} : RigctlMode{"FM", 15000};
-             },
-             std::equal_to<RigctlMode>(),
-             [](const RigctlMode& mode) { return mode.name + " " + DecimalText(mode.passbandHz); }}),
-         true, "mode");
+    need(
+        probe.Try(Setting<RigctlMode>{
+            "mode", [&] { return session.Mode(); },
+            [&](const RigctlMode& mode) { session.SetMode(mode); },
+            [](const RigctlMode& held) {
+                return held.name == "FM" ? RigctlMode{"AM", 6000} : RigctlMode{"FM", 15000};
+            },
+            std::equal_to<RigctlMode>(),
+            [](const RigctlMode& mode) { return mode.name + " " + DecimalText(mode.passbandHz); }}),
+        true, "mode");
     need(probe.Try(LevelSetting(session, "volume", "AF")), asked.levels, "volume");
     need(probe.Try(LevelSetting(session, "squelch", "SQL")), asked.levels, "squelch");
     need(CheckRecorder(probe), asked.recorder, "AOS/LOS");
