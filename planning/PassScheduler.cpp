@@ -27,6 +27,9 @@ PassScheduler::PassScheduler(ActivityLog& log, PassListReader& reader, Satellite
 
 void PassScheduler::OnNextPass(ReceiverLink& receiver, const RunSettings& settings) {
     m_exchange.ForgetTunedSatellite();
+    // An earlier run that a failing receiver ended may have left a retune
+    // halfway; its rest would pass for this run's first retune.
+    m_exchange.DropPendingRetune();
     RunPassLoop(receiver, settings);
 }
 
@@ -110,5 +113,14 @@ void PassScheduler::ServeSatTimer(ReceiverLink& receiver) {
     receiver.OnCheck();
     m_selector.SelectSatellite();
     m_log.LogMessage(ReportVerbose, "SatTimer Gone off");
-    m_hSatTimer.Set(SatTimerDueTime(m_checkSeconds));
+    m_hSatTimer.Set(NextCheckDueTime());
+}
+
+std::int64_t PassScheduler::NextCheckDueTime() const {
+    using std::chrono::seconds;
+    if (m_checkPeriod % seconds(1) == std::chrono::milliseconds::zero()) {
+        return SatTimerDueTime(static_cast<std::int32_t>(m_checkPeriod / seconds(1)));
+    }
+    constexpr std::int64_t kTicksPerMillisecond = kFileTimeTicksPerSecond / 1000;
+    return CurrentFileTime() + m_checkPeriod.count() * kTicksPerMillisecond;
 }

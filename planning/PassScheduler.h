@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -47,7 +48,8 @@ public:
                   TuningExchange& exchange, MessagePump& pump, CancelButton& cancelButton,
                   TuningListener& tuningListener);
 
-    // "Next Pass": forgets the satellite tuned to, then runs with `receiver`
+    // "Next Pass": forgets the satellite tuned to and any retune an earlier
+    // run left unsent, then runs with `receiver`
     // until the run ends. A receiver that cannot be reached ends the run at
     // once, without the shutdown sequence, and its exception leaves through
     // here (see ReceiverLink::StartUp).
@@ -66,8 +68,9 @@ public:
     // retune the receiver took whole.
     void ServeWriteEvent(ReceiverLink& receiver);
 
-    // Lets tests check more often than every ten seconds; users never see it.
-    void SetCheckSecondsForTesting(std::int32_t seconds) { m_checkSeconds = seconds; }
+    // Lets tests check more often than every ten seconds, down to a few
+    // milliseconds; users never see it.
+    void SetCheckPeriodForTesting(std::chrono::milliseconds period) { m_checkPeriod = period; }
 
 private:
     // Steps 1 to 10 of a run; false when the receiver stopped answering.
@@ -77,6 +80,8 @@ private:
     int ShutDown(ReceiverLink& receiver);
 
     void ServeSatTimer(ReceiverLink& receiver);
+    // When the check after this one is due, on the file-time scale.
+    std::int64_t NextCheckDueTime() const;
 
     ActivityLog& m_log;
     PassListReader& m_reader;
@@ -86,7 +91,7 @@ private:
     CancelButton& m_cancelButton;
     TuningListener& m_tuningListener;
     WaitableTimer m_hSatTimer;
-    std::int32_t m_checkSeconds = kCheckSeconds;
+    std::chrono::milliseconds m_checkPeriod = std::chrono::seconds(kCheckSeconds);
     // Whether the receiver was last tuned for a pass, which ends before
     // anything else is tuned.
     bool m_passUnderWay = false;

@@ -63,6 +63,11 @@ public:
         m_strTunedSat.clear();
         m_tunedPass.reset();
     }
+    // Drops a retune not yet sent whole: its queued commands and its request.
+    void DropPendingRetune() {
+        m_catalogue.Queue().Clear();
+        m_hWriteEvent.Reset();
+    }
     // The retune last recorded as tuned. Its settings are the catalogue's,
     // so it is asked for before the next load.
     SentTuning Tuned() const { return {m_strTunedSat, m_catalogue.Settings(), m_tunedPass}; }
