@@ -42,7 +42,7 @@ TEST(RigctlRunTest, ARunDrivesRigctldThroughAPassAndSwitchesItOff) {
     dir.Write("PassList.txt",
               SimulatedStation::PassLine(CurrentCalendarTime() + 3, 3, "METEOR-M2 3"));
     RunParts parts;
-    parts.scheduler.SetCheckSecondsForTesting(1);
+    parts.scheduler.SetCheckPeriodForTesting(1s);
     RigctlLink link(parts.log);
     link.SetTarget({rigctld.Address(), RigctlServerKind::Rigctld});
     RigctldReadings readings(rigctld.Port());
