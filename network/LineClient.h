@@ -50,7 +50,8 @@ public:
     // bytes are waiting that nothing asked for: then a reply would be read
     // as another's. Never blocks.
     void CheckQuiet();
-    // Sends `line` and a line feed, once CheckQuiet passed.
+    // Makes sure of a quiet conversation (CheckQuiet), then sends `line` and
+    // a line feed in one write.
     void SendLine(std::string_view line, Clock::time_point deadline);
     // The next line, without its line end (LF or CR LF).
     std::string ReadLine(Clock::time_point deadline);

@@ -4,7 +4,6 @@
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
-#include <locale>
 #include <optional>
 #include <string>
 #include <thread>
@@ -259,13 +258,10 @@ TEST_F(RigctlLinkTest, UnderAGermanLocaleNumbersKeepTheirPoint) {
         "localedef -i de_DE -f ISO-8859-1 " + (locales.Path() / "de_DE").string();
     ASSERT_EQ(std::system(make.c_str()), 0) << make;
     const ScopedEnvironmentVariable path("LOCPATH", locales.Path().string());
+    // The C library's locale, which a Qt program takes from the user's.
     ASSERT_NE(std::setlocale(LC_ALL, "de_DE"), nullptr);
-    std::locale::global(std::locale("de_DE"));
     struct Restore {
-        ~Restore() {
-            std::setlocale(LC_ALL, "C");
-            std::locale::global(std::locale::classic());
-        }
+        ~Restore() { std::setlocale(LC_ALL, "C"); }
     } restore;
     ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
 
