@@ -26,9 +26,11 @@ build: deps
 	cmake --preset dev
 	cmake --build --preset dev
 
-# The demo: Vantrel and the simulated receiver, in build/dev/demo.
+# The demo: Vantrel and the simulated receiver, in build/dev/demo;
+# `make run RECEIVER=rigctld` drives Hamlib's rigctld with its dummy radio.
+RECEIVER ?= pcr1000
 run: build
-	tools/demo/vantrel-demo.sh build/dev
+	tools/demo/vantrel-demo.sh build/dev $(RECEIVER)
 
 test: deps
 	@set -e; for p in $(PRESETS); do \

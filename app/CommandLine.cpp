@@ -6,13 +6,16 @@
 
 namespace {
 
-constexpr std::string_view kVantrelForms = "[options]\n";
+constexpr std::string_view kVantrelForms =
+    "[options]\n"
+    "--headless [--rigctl HOST:PORT] [--rigctl-kind KIND]\n";
 
 constexpr std::string_view kVantrelSections =
     "Exit status:\n"
     "  0  the window was closed, or a headless run was stopped by SIGINT or SIGTERM\n"
-    "  1  a headless run failed: the serial port would not open, or the run ended\n"
-    "     by itself (the receiver stopped answering, the pass list was unusable)\n"
+    "  1  a headless run failed: the serial port would not open, the network\n"
+    "     receiver could not be reached, or the run ended by itself (the receiver\n"
+    "     stopped answering, the pass list was unusable)\n"
     "  2  the command line was not understood\n";
 
 // "Usage:" and "or:" lines, one for each of the program's forms.
@@ -71,12 +74,28 @@ std::optional<VantrelOptions> ParseVantrelCommandLine(const QStringList& argumen
                                                       int& exitStatus) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Retunes an Icom PCR-1000 receiver to weather satellites as they pass."));
+        QStringLiteral("Retunes a receiver to weather satellites as they pass: an Icom PCR-1000 "
+                       "on a serial port, or over the network any radio Hamlib's rigctld "
+                       "drives, gqrx or SDR++."));
     const QCommandLineOption headless(
         QStringLiteral("headless"),
         QStringLiteral("Run without a window: start at once, write the log to standard output, "
                        "and stop on SIGINT or SIGTERM."));
+    const QCommandLineOption rigctlAddress(
+        QStringLiteral("rigctl"),
+        QStringLiteral("With --headless: run with the network receiver at HOST:PORT instead "
+                       "of the receiver the settings choose (the kind of server from the "
+                       "settings, unless --rigctl-kind is given)."),
+        QStringLiteral("HOST:PORT"));
+    const QCommandLineOption rigctlKind(
+        QStringLiteral("rigctl-kind"),
+        QString::fromStdString("With --headless: run with a network receiver of this kind, " +
+                               RigctlServerNames() +
+                               " (its address from the settings, unless --rigctl is given)."),
+        QStringLiteral("KIND"));
     parser.addOption(headless);
+    parser.addOption(rigctlAddress);
+    parser.addOption(rigctlKind);
 
     const ProgramHelp help{"vantrel", kVantrelForms, kVantrelSections};
     if (const std::optional<int> status = ReadCommandLine(parser, arguments, help, out, err)) {
@@ -90,5 +109,20 @@ std::optional<VantrelOptions> ParseVantrelCommandLine(const QStringList& argumen
             err);
         return std::nullopt;
     }
-    return VantrelOptions{parser.isSet(headless)};
+    const auto given = [&parser](const QCommandLineOption& option) {
+        return parser.isSet(option) ? std::optional(parser.value(option).toStdString())
+                                    : std::nullopt;
+    };
+    VantrelOptions options{parser.isSet(headless), {}};
+    std::optional<std::string> problem =
+        ReadRigctlOptions(given(rigctlAddress), given(rigctlKind), options.receiver);
+    if (!problem && options.receiver.Any() && !options.headless) {
+        // The window's receiver is chosen in its menu.
+        problem = "--rigctl and --rigctl-kind go with --headless only";
+    }
+    if (problem) {
+        exitStatus = ReportUsageError(help.name, *problem, err);
+        return std::nullopt;
+    }
+    return options;
 }

@@ -5,12 +5,16 @@
 #include <optional>
 #include <string_view>
 
+#include "app/settings/RigctlChoice.h"
+
 class QCommandLineParser;
 
 // What vantrel's command line asks for.
 struct VantrelOptions {
     // Run at once without a window (a station computer without a desktop).
     bool headless = false;
+    // A network receiver in place of the saved choice (headless only).
+    RigctlOverride receiver;
 };
 
 // Exit statuses of Vantrel's programs.

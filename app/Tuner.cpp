@@ -7,6 +7,7 @@
 Tuner::Tuner(const TunerFrontEnd& frontEnd)
     : m_log(frontEnd.logView),
       m_pcr1000(m_port, m_log, frontEnd.pump),
+      m_rigctl(m_log),
       m_settings(m_log),
       m_catalogue(m_log, frontEnd.messages),
       m_exchange(m_catalogue, m_log),
@@ -20,6 +21,14 @@ Tuner::Tuner(const TunerFrontEnd& frontEnd)
 
 Tuner::~Tuner() {
     m_pcr1000.CloseDown();
+    // The window is going: its events must not be handled meanwhile.
+    m_rigctl.SetReplyWait(nullptr);
+    m_rigctl.CloseDown();
+}
+
+void Tuner::SetReplyWait(ReplyWait* wait) {
+    m_port.SetReplyWait(wait);
+    m_rigctl.SetReplyWait(wait);
 }
 
 void Tuner::InitDialog() {
@@ -28,9 +37,17 @@ void Tuner::InitDialog() {
 }
 
 void Tuner::OnNextPass() {
+    m_scheduler.OnNextPass(RunReceiver(), {m_settings.GetDataMode(), m_settings.GetDirectory()});
+}
+
+ReceiverLink& Tuner::RunReceiver() {
+    if (m_receiverOverride.Any() || m_settings.GetReceiver() == ReceiverKind::Rigctl) {
+        m_rigctl.SetTarget(Overridden(m_settings.GetRigctlTarget(), m_receiverOverride));
+        return m_rigctl;
+    }
     m_runComPort = m_settings.GetComPort();
     m_pcr1000.SetComPort(m_runComPort);
-    m_scheduler.OnNextPass(m_pcr1000, {m_settings.GetDataMode(), m_settings.GetDirectory()});
+    return m_pcr1000;
 }
 
 std::string Tuner::DescribeSerialError(const CSerialException& error) const {

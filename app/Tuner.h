@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/hooks/TunedHook.h"
+#include "app/settings/RigctlChoice.h"
 #include "app/settings/SettingsStore.h"
 #include "planning/MessagePump.h"
 #include "planning/PassListReader.h"
@@ -11,6 +12,7 @@
 #include "planning/PassTable.h"
 #include "planning/SatelliteSelector.h"
 #include "radio/Pcr1000Link.h"
+#include "radio/RigctlLink.h"
 #include "radio/SatelliteCatalogue.h"
 #include "radio/TuningExchange.h"
 #include "serial/serialport.h"
@@ -30,13 +32,14 @@ struct TunerFrontEnd {
 };
 
 // Everything the main window owns, without the window: the serial port,
-// the log, the settings, the catalogue and its command queue, the pass
-// reader, the selection, the `tuned` hook and the run loop.
+// the receiver links, the log, the settings, the catalogue and its command
+// queue, the pass reader, the selection, the `tuned` hook and the run loop.
 class Tuner {
 public:
     // Reads the settings, as the dialog's construction does.
     explicit Tuner(const TunerFrontEnd& frontEnd);
-    // Sends the receiver the close-down command if a run opened the port.
+    // Sends the receiver the close-down command if a run opened the port,
+    // and a network receiver still connected its last word.
     ~Tuner();
     Tuner(const Tuner&) = delete;
     Tuner& operator=(const Tuner&) = delete;
@@ -44,8 +47,17 @@ public:
     // The dialog's initialisation: the settings are read again and the
     // log says so.
     void InitDialog();
-    // "Next Pass" with the settings in force. A CSerialException ends the
-    // run and leaves through here; its catcher owns it.
+    // How both receiver links await replies: a window's wait keeps it
+    // painting; null (the default) blocks the thread.
+    void SetReplyWait(ReplyWait* wait);
+    // A network receiver given on the command line, in place of the saved
+    // choice for every run from now on; the settings are not changed.
+    void OverrideReceiver(const RigctlOverride& given) { m_receiverOverride = given; }
+
+    // "Next Pass" with the settings in force, on the receiver they choose.
+    // A receiver that cannot be reached ends the run and leaves through
+    // here: a CSerialException (its catcher owns it), or ReceiverUnreachable,
+    // whose text names the address and the reason.
     void OnNextPass();
     // What the user is told of a CSerialException that ended the last run:
     // its COM port, the device that port led to, and the system's reason.
@@ -54,13 +66,18 @@ public:
     ActivityLog& Log() { return m_log; }
     SettingsStore& Settings() { return m_settings; }
     CSerialPort& Port() { return m_port; }
+    RigctlLink& Rigctl() { return m_rigctl; }
     PassScheduler& Scheduler() { return m_scheduler; }
 
 private:
+    // The link the next run drives, set up from the settings.
+    ReceiverLink& RunReceiver();
+
     // The port comes first, so it is closed last, after the close-down.
     CSerialPort m_port;
     ActivityLog m_log;
     Pcr1000Link m_pcr1000;
+    RigctlLink m_rigctl;
     SettingsStore m_settings;
     SatelliteCatalogue m_catalogue;
     TuningExchange m_exchange;
@@ -69,4 +86,5 @@ private:
     TunedHook m_tunedHook;
     PassScheduler m_scheduler;
     std::int32_t m_runComPort = 0;
+    RigctlOverride m_receiverOverride;
 };

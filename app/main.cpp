@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     }
     if (options->headless) {
         const QCoreApplication application(argc, argv);
-        return RunHeadlessStation();
+        return RunHeadlessStation(options->receiver);
     }
     CTunerApp application(argc, argv);
     return application.InitInstance();

@@ -36,4 +36,6 @@ inline constexpr std::string_view kDefaultRigctlAddress = "127.0.0.1:4532";
 struct RigctlTarget {
     std::string address{kDefaultRigctlAddress};
     RigctlServerKind kind = RigctlServerKind::Rigctld;
+
+    bool operator==(const RigctlTarget&) const = default;
 };

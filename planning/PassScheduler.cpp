@@ -98,7 +98,8 @@ void PassScheduler::ServeWriteEvent(ReceiverLink& receiver) {
         receiver.PassEnds();
     }
     const bool whole = receiver.SendRetune(m_exchange);
-    const SentTuning tuning = m_exchange.Tuned();
+    SentTuning tuning = m_exchange.Tuned();
+    tuning.receiver = receiver.Name();
     if (tuning.pass) {
         m_passUnderWay = true;
         receiver.PassBegins();

@@ -18,11 +18,13 @@ struct PassSpan {
 };
 
 // A retune as it went out: the satellite, its settings from Vantrel.ini,
-// and the pass row it was chosen for (none for "DEFAULT").
+// the pass row it was chosen for (none for "DEFAULT"), and the receiver
+// that took it, as its link names itself ("pcr1000", "rigctld", ...).
 struct SentTuning {
     std::string satellite;
     SatelliteSettings settings;
     std::optional<PassSpan> pass;
+    std::string receiver;
 };
 
 // What lies between a retune request and the serial port: the write event
@@ -68,9 +70,10 @@ public:
         m_catalogue.Queue().Clear();
         m_hWriteEvent.Reset();
     }
-    // The retune last recorded as tuned. Its settings are the catalogue's,
-    // so it is asked for before the next load.
-    SentTuning Tuned() const { return {m_strTunedSat, m_catalogue.Settings(), m_tunedPass}; }
+    // The retune last recorded as tuned, without its receiver, which the
+    // run knows. Its settings are the catalogue's, so it is asked for
+    // before the next load.
+    SentTuning Tuned() const { return {m_strTunedSat, m_catalogue.Settings(), m_tunedPass, {}}; }
 
 private:
     SatelliteCatalogue& m_catalogue;

@@ -39,7 +39,7 @@ private:
 
 }  // namespace
 
-int RunHeadlessStation() {
+int RunHeadlessStation(const RigctlOverride& receiver) {
     LineOutput errors(STDERR_FILENO);
     const auto complain = [&errors](std::string_view text) {
         errors.Add(std::string(kErrorPrefix) + std::string(text));
@@ -55,11 +55,15 @@ int RunHeadlessStation() {
 
     Tuner tuner({logView, passes, messages, pump, cancelButton});
     tuner.InitDialog();
+    tuner.OverrideReceiver(receiver);
     try {
         tuner.OnNextPass();
     } catch (CSerialException* error) {
         complain(tuner.DescribeSerialError(*error));
         error->Delete();
+        return 1;
+    } catch (const ReceiverUnreachable& error) {
+        complain(error.what());
         return 1;
     }
     if (!stopSignals.Received()) {

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "radio/CommandEncoding.h"
+
 namespace {
 
 using Variable = std::pair<std::string_view, std::string>;
@@ -27,9 +29,11 @@ std::vector<std::string> HookEnvironment(const SentTuning& tuning,
                                          const char* const* inherited) {
     const SatelliteSettings& settings = tuning.settings;
     const std::optional<PassSpan>& pass = tuning.pass;
-    const std::array<Variable, 9> ours{{
+    const std::array<Variable, 11> ours{{
         {"VANTREL_SATELLITE", tuning.satellite},
+        {"VANTREL_RECEIVER", tuning.receiver},
         {"VANTREL_FREQUENCY_MHZ", settings.m_strFrequency},
+        {"VANTREL_FREQUENCY_HZ", std::to_string(FrequencyHz(settings.m_dFrequencyMHz))},
         {"VANTREL_MODE", settings.m_strMode},
         {"VANTREL_FILTER_KHZ", settings.m_strFilter},
         {"VANTREL_VOLUME", settings.m_strVolume},

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "framework/Diagnostics.h"
+#include "network/HostPort.h"
 #include "platform/kernel/ConfigFolder.h"
 
 namespace {
@@ -11,6 +12,34 @@ constexpr std::string_view kDirectoryValue = "Directory";
 constexpr std::string_view kComPortValue = "Com Port";
 constexpr std::string_view kDataModeValue = "DataMode";
 constexpr std::string_view kReportingValue = "Reporting";
+constexpr std::string_view kReceiverValue = "Receiver";
+constexpr std::string_view kRigctlAddressValue = "Rigctl Address";
+constexpr std::string_view kRigctlKindValue = "Rigctl Kind";
+
+// The receiver as the store names it.
+constexpr std::string_view kPcr1000Name = "pcr1000";
+constexpr std::string_view kRigctlName = "rigctl";
+
+std::string_view ReceiverName(ReceiverKind receiver) {
+    return receiver == ReceiverKind::Rigctl ? kRigctlName : kPcr1000Name;
+}
+
+// The three values of the receiver, each kept only when it is one Vantrel
+// knows: a file edited by hand must not leave a run without a receiver.
+void QueryReceiver(const RegistryKey& key, ReceiverKind& receiver, RigctlTarget& target) {
+    std::string text;
+    if (key.QueryString(kReceiverValue, text) && (text == kPcr1000Name || text == kRigctlName)) {
+        receiver = text == kRigctlName ? ReceiverKind::Rigctl : ReceiverKind::Pcr1000;
+    }
+    if (key.QueryString(kRigctlAddressValue, text) && ParseHostPort(text)) {
+        target.address = text;
+    }
+    if (key.QueryString(kRigctlKindValue, text)) {
+        if (const RigctlServer* const server = FindRigctlServer(text)) {
+            target.kind = server->kind;
+        }
+    }
+}
 
 constexpr std::int32_t kFirstComPort = 1;
 constexpr std::int32_t kLastComPort = 4;
@@ -40,6 +69,7 @@ void SettingsStore::ReadSettings() {
     if (key->QueryNumber(kReportingValue, reportLevel)) {
         m_log.SetReportLevelThreshold(reportLevel);
     }
+    QueryReceiver(*key, m_receiver, m_rigctl);
 }
 
 bool SettingsStore::WriteSettings() {
@@ -55,6 +85,9 @@ bool SettingsStore::WriteSettings() {
         key->SetNumber(kComPortValue, m_nComPort);
         key->SetNumber(kDataModeValue, m_nDataMode);
         key->SetNumber(kReportingValue, m_log.ReportLevelThreshold());
+        key->SetString(kReceiverValue, ReceiverName(m_receiver));
+        key->SetString(kRigctlAddressValue, m_rigctl.address);
+        key->SetString(kRigctlKindValue, RigctlServerOf(m_rigctl.kind).name);
         if (key->Close()) {
             return true;
         }
@@ -72,6 +105,13 @@ void SettingsStore::OnLocationOfDataFile(FolderChooser& chooser) {
 void SettingsStore::OnComPort(std::int32_t port) {
     VANTREL_ASSERT(port >= kFirstComPort && port <= kLastComPort);
     m_nComPort = port;
+}
+
+void SettingsStore::OnReceiverRigctl(RigctlTargetChooser& chooser) {
+    if (std::optional<RigctlTarget> target = chooser.ChooseRigctlTarget(m_rigctl)) {
+        m_receiver = ReceiverKind::Rigctl;
+        m_rigctl = std::move(*target);
+    }
 }
 
 void SettingsStore::OnSave() {

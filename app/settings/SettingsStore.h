@@ -5,6 +5,8 @@
 #include <string>
 
 #include "app/settings/FolderChooser.h"
+#include "app/settings/RigctlTargetChooser.h"
+#include "network/RigctlServers.h"
 #include "platform/registry/RegistryKey.h"
 #include "services/ActivityLog.h"
 #include "services/DataMode.h"
@@ -14,16 +16,24 @@
 // folder.
 std::filesystem::path VantrelKeyFile();
 
-// The four settings kept between runs: the folder of PassList.txt, the COM
-// port, the pass source and the log's threshold (held by the log). The menus
-// change them in memory only; "Save" writes them to the store.
+// The receiver a run drives.
+enum class ReceiverKind {
+    Pcr1000,  // the PCR-1000 on the COM port
+    Rigctl,   // a server that speaks the rigctl protocol
+};
+
+// The settings kept between runs: the folder of PassList.txt, the COM port,
+// the pass source, the log's threshold (held by the log), the receiver and
+// the network receiver's address and kind. The menus change them in memory
+// only; "Save" writes them to the store.
 class SettingsStore {
 public:
     explicit SettingsStore(ActivityLog& log, std::filesystem::path keyFile = VantrelKeyFile());
 
     // Takes every value the store has; a missing key (or no key file at
     // all) changes nothing and logs nothing, a missing or unreadable value
-    // keeps its setting.
+    // (a receiver, address or kind Vantrel does not know among them) keeps
+    // its setting.
     void ReadSettings();
     // False, after logging it, when the settings could not be written.
     bool WriteSettings();
@@ -36,12 +46,18 @@ public:
 
     // "Settings" menu: "Com Port" 1 to 4, and "Save".
     void OnComPort(std::int32_t port);
+    // "Receiver": the PCR-1000, or a network receiver the user chooses; a
+    // cancelled choice changes nothing.
+    void OnReceiverPcr1000() { m_receiver = ReceiverKind::Pcr1000; }
+    void OnReceiverRigctl(RigctlTargetChooser& chooser);
     void OnSave();
 
     // Without a trailing separator; empty means the working directory.
     const std::string& GetDirectory() const { return m_strDirectory; }
     std::int32_t GetComPort() const { return m_nComPort; }
     std::int32_t GetDataMode() const { return m_nDataMode; }
+    ReceiverKind GetReceiver() const { return m_receiver; }
+    const RigctlTarget& GetRigctlTarget() const { return m_rigctl; }
 
 private:
     ActivityLog& m_log;
@@ -49,4 +65,6 @@ private:
     std::string m_strDirectory;
     std::int32_t m_nComPort = 1;
     std::int32_t m_nDataMode = DataModeFile;
+    ReceiverKind m_receiver = ReceiverKind::Pcr1000;
+    RigctlTarget m_rigctl;
 };

@@ -18,6 +18,7 @@
 
 #include "app/widgets/DialogUnits.h"
 #include "app/widgets/FolderPickDlg.h"
+#include "app/widgets/RigctlDlg.h"
 #include "services/DataMode.h"
 
 namespace {
@@ -54,7 +55,7 @@ CTunerDlg::CTunerDlg(QWidget* parent)
     setObjectName(QStringLiteral("tunerDialog"));
     setWindowTitle(QStringLiteral("Vantrel"));
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    m_tuner.Port().SetReplyWait(&m_pump);
+    m_tuner.SetReplyWait(&m_pump);
     QObject::connect(&m_stopSignalNotifier, &QSocketNotifier::activated, this,
                      [this] { OnStopSignal(); });
 
@@ -92,6 +93,14 @@ void CTunerDlg::BuildMenus() {
         m_comPortGroup.addAction(&action);
         OnMenu(action, [this, port] { m_tuner.Settings().OnComPort(port); });
     }
+    m_receiverMenu.setObjectName(QStringLiteral("receiverMenu"));
+    m_receiverMenu.setTitle(QStringLiteral("Rece&iver"));
+    item(m_actionReceiverPcr1000, "actionReceiverPcr1000", "&PCR-1000 on the Com Port");
+    m_actionReceiverRigctl.setObjectName(QStringLiteral("actionReceiverRigctl"));
+    m_actionReceiverRigctl.setText(QStringLiteral("&Network (rigctl)…"));
+    m_receiverMenu.addActions({&m_actionReceiverPcr1000, &m_actionReceiverRigctl});
+    m_receiverGroup.addAction(&m_actionReceiverPcr1000);
+    m_receiverGroup.addAction(&m_actionReceiverRigctl);
     m_reportingMenu.setTitle(QStringLiteral("&Reporting"));
     item(m_actionVerbose, "actionVerbose", "&Verbose");
     item(m_actionTuning, "actionTuning", "&Tuning");
@@ -102,6 +111,7 @@ void CTunerDlg::BuildMenus() {
     }
     item(m_actionSave, "actionSave", "&Save");
     m_settingsMenu.addMenu(&m_comPortMenu);
+    m_settingsMenu.addMenu(&m_receiverMenu);
     m_settingsMenu.addMenu(&m_reportingMenu);
     m_settingsMenu.addAction(&m_actionSave);
 
@@ -109,7 +119,8 @@ void CTunerDlg::BuildMenus() {
     item(m_actionAbout, "actionAbout", "&Vantrel");
     m_aboutMenu.addAction(&m_actionAbout);
 
-    for (QActionGroup* group : {&m_dataModeGroup, &m_comPortGroup, &m_reportingGroup}) {
+    for (QActionGroup* group :
+         {&m_dataModeGroup, &m_comPortGroup, &m_receiverGroup, &m_reportingGroup}) {
         for (QAction* action : group->actions()) {
             action->setCheckable(true);
         }
@@ -123,6 +134,8 @@ void CTunerDlg::BuildMenus() {
     OnMenu(m_actionDde, [&settings] { settings.OnDataModeDde(); });
     OnMenu(m_actionFile, [&settings] { settings.OnDataModeFile(); });
     OnMenu(m_actionLocation, [this] { OnLocationOfDataFile(); });
+    OnMenu(m_actionReceiverPcr1000, [&settings] { settings.OnReceiverPcr1000(); });
+    OnMenu(m_actionReceiverRigctl, [this] { OnReceiverRigctl(); });
     OnMenu(m_actionVerbose, [this, &log] {
         log.OnReportingVerbose();
         m_reportingChosen = &m_actionVerbose;
@@ -255,6 +268,9 @@ void CTunerDlg::ShowSettingsInForce() {
     for (std::size_t index = 0; index < m_actionComPort.size(); ++index) {
         m_actionComPort[index].setChecked(settings.GetComPort() == static_cast<int>(index) + 1);
     }
+    const bool rigctl = settings.GetReceiver() == ReceiverKind::Rigctl;
+    m_actionReceiverRigctl.setChecked(rigctl);
+    m_actionReceiverPcr1000.setChecked(!rigctl);
     const std::int32_t level = m_tuner.Log().ReportLevelThreshold();
     QAction* shown = level == ReportVerbose      ? &m_actionVerbose
                      : level == ReportTuningOnly ? &m_actionTuning
@@ -276,6 +292,9 @@ void CTunerDlg::OnNextPass() {
         error->Delete();
         SetRunActive(false);
         ShowMessageBox(text);
+    } catch (const ReceiverUnreachable& error) {
+        SetRunActive(false);
+        ShowMessageBox(error.what());
     }
     SetRunActive(false);
     // A quit no run has taken reaches the dialog, as it would its modal loop.
@@ -288,8 +307,10 @@ void CTunerDlg::SetRunActive(bool active) {
     m_runActive = active;
     // A press during a run is refused: the button is off until the run ends.
     m_nextPass.setEnabled(!active);
-    // The picker waits for the user, and a run's folder is fixed at its start.
+    // The picker and the receiver's dialog wait for the user, and a run's
+    // folder and receiver are fixed at its start.
     m_actionLocation.setEnabled(!active);
+    m_actionReceiverRigctl.setEnabled(!active);
 }
 
 void CTunerDlg::OnStopSignal() {
@@ -352,6 +373,11 @@ void CTunerDlg::ShowMessageBox(std::string_view text) {
 void CTunerDlg::OnLocationOfDataFile() {
     FolderPickDlgChooser chooser(this);
     m_tuner.Settings().OnLocationOfDataFile(chooser);
+}
+
+void CTunerDlg::OnReceiverRigctl() {
+    RigctlDlgChooser chooser(this);
+    m_tuner.Settings().OnReceiverRigctl(chooser);
 }
 
 void CTunerDlg::OnAbout() {

@@ -27,9 +27,9 @@
 // holds the state and does the work.
 //
 // Nothing it opens during a run holds the run up: message boxes, the About
-// box and the window menu do not wait for the user, and the folder picker
-// is not offered. SIGINT, SIGTERM and SIGHUP end a run as "Cancel" does,
-// then close the window.
+// box and the window menu do not wait for the user, and neither the folder
+// picker nor the network receiver's dialog is offered. SIGINT, SIGTERM and SIGHUP end a run as
+// "Cancel" does, then close the window.
 class CTunerDlg final : public QDialog, private CancelButton, private MessageBoxPresenter {
 public:
     explicit CTunerDlg(QWidget* parent = nullptr);
@@ -62,6 +62,7 @@ private:
     void OnNextPass();
     void SetRunActive(bool active);
     void OnLocationOfDataFile();
+    void OnReceiverRigctl();
     void OnAbout();
     void CopyLogSelection();
     void OnStopSignal();
@@ -86,12 +87,15 @@ private:
     QMenu m_satellitesMenu;
     QMenu m_settingsMenu;
     QMenu m_comPortMenu;
+    QMenu m_receiverMenu;
     QMenu m_reportingMenu;
     QMenu m_aboutMenu;
     QAction m_actionDde;
     QAction m_actionFile;
     QAction m_actionLocation;
     std::array<QAction, 4> m_actionComPort;
+    QAction m_actionReceiverPcr1000;
+    QAction m_actionReceiverRigctl;
     QAction m_actionVerbose;
     QAction m_actionTuning;
     QAction m_actionErrorOnly;
@@ -99,6 +103,7 @@ private:
     QAction m_actionAbout;
     QActionGroup m_dataModeGroup{this};
     QActionGroup m_comPortGroup{this};
+    QActionGroup m_receiverGroup{this};
     QActionGroup m_reportingGroup{this};
     QAction m_copyLog;
     QAction m_selectAllLog;

@@ -9,10 +9,13 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/kernel/FileTime.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/FakeRigctlServer.h"
+#include "tests/support/RigctldProcess.h"
 #include "tests/support/SimulatedStation.h"
 
 namespace {
@@ -28,6 +31,15 @@ protected:
 
     ChildProcess Start(const ChildOptions& options = {}) {
         return ChildProcess({VANTREL_PATH, "--headless"}, options);
+    }
+    ChildProcess Start(std::vector<std::string> options) {
+        options.insert(options.begin(), {VANTREL_PATH, "--headless"});
+        return ChildProcess(std::move(options));
+    }
+    void SaveSettings(std::string_view values) const {
+        std::filesystem::create_directories(station.ConfigFolder() / "vantrel");
+        std::ofstream(station.ConfigFolder() / "vantrel" / "Vantrel.conf") << "[General]\n"
+                                                                           << values;
     }
     // The receiver's last three commands once it has got `count`: the
     // simulator may still be taking the last when Vantrel has ended.
@@ -160,4 +172,82 @@ TEST_F(HeadlessStationTest, ARunThatEndsByItselfExitsWithStatusOne) {
     EXPECT_EQ(LastCommands(6), kEnd);
     EXPECT_NE(vantrel.Errors().find("vantrel: the run ended by itself; the log above says why\n"),
               std::string::npos);
+}
+
+// --rigctl against Hamlib's own server: the pass's settings are what the
+// server holds, the hook is told which receiver and frequency, and the end
+// of the run switches the radio off.
+TEST_F(HeadlessStationTest, RigctlDrivesRigctldThroughAPassAndSwitchesItOffAtTheEnd) {
+    const RigctldProcess rigctld;
+    station.WriteCatalogue(
+        "METEOR-M2 3, 137.9, WFM, 230, 50, 30\nDEFAULT, 137.1, FM, 15, 0, 100\n");
+    station.WritePassList(
+        SimulatedStation::PassLine(CurrentCalendarTime() + 5, 600, "METEOR-M2 3"));
+    const TempDir state;
+    const ScopedEnvironmentVariable stateHome("XDG_STATE_HOME", state.Path().string());
+    const std::filesystem::path hook = station.ConfigFolder() / "vantrel" / "hooks" / "tuned";
+    std::filesystem::create_directories(hook.parent_path());
+    std::ofstream(hook) << "#!/bin/sh\necho \"$VANTREL_RECEIVER $VANTREL_FREQUENCY_HZ\"\n";
+    std::filesystem::permissions(hook, std::filesystem::perms::owner_all);
+
+    ChildProcess vantrel = Start({"--rigctl", rigctld.Address()});
+    ASSERT_TRUE(vantrel.AwaitOutput("Hook <tuned> started for <METEOR-M2 3>\n", 25s));
+    EXPECT_EQ(AskLoopback(rigctld.Port(), "f\nm\nl AF\nl SQL\n\\get_powerstat\n", 6),
+              "137900000\nWFM\n230000\n0.500000\n0.300000\n1\n");
+    const std::filesystem::path hooksLog = state.Path() / "vantrel" / "hooks.log";
+    const auto told = [&hooksLog](std::string_view line) {
+        return FileContents(hooksLog).find(line) != std::string::npos;
+    };
+    for (const auto end = std::chrono::steady_clock::now() + 10s;
+         !told("<METEOR-M2 3>") && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(20ms);
+    }
+    vantrel.Signal(SIGTERM);
+    EXPECT_EQ(vantrel.Wait(10s), 0);
+    // Switched off, rigctld 4.5.4 leaves the question unanswered; others may say 0.
+    EXPECT_NE(AskLoopback(rigctld.Port(), "\\get_powerstat\n", 1, 1s), "1\n");
+
+    const Strings log = Lines(vantrel.Output());
+    for (const char* line : {"Radio Talking", "Radio ON - all Ok"}) {
+        EXPECT_EQ(std::ranges::count(log, line), 1) << line;
+    }
+    EXPECT_FALSE(std::ranges::any_of(
+        log, [](const std::string& line) { return line.starts_with("Receiver"); }));
+    for (const char* line :
+         {"<DEFAULT> rigctld 137100000\n", "<METEOR-M2 3> rigctld 137900000\n"}) {
+        EXPECT_TRUE(told(line)) << FileContents(hooksLog);
+    }
+    EXPECT_TRUE(station.Commands().empty());
+}
+
+// Headless takes the saved network receiver; --rigctl or --rigctl-kind alone
+// takes its part's place, the other part from the settings.
+TEST_F(HeadlessStationTest, TheSavedNetworkReceiverOrTheCommandLinesPartInItsPlace) {
+    const FakeRigctlServer gqrx(RigctlServerKind::Gqrx);
+    std::string closed;
+    {
+        const FakeRigctlServer gone(RigctlServerKind::Gqrx);
+        closed = gone.Address();
+    }
+    SaveSettings("Receiver=rigctl\nRigctl%20Address=" + closed + "\nRigctl%20Kind=gqrx\n");
+    ChildProcess unreachable = Start();
+    EXPECT_EQ(unreachable.Wait(10s), 1);
+    EXPECT_EQ(unreachable.Output(), "Settings Read to Registry\n");
+    EXPECT_NE(unreachable.Errors().find("vantrel: The receiver at " + closed +
+                                        " cannot be reached: Connection refused\n"),
+              std::string::npos)
+        << unreachable.Errors();
+
+    const auto drivesGqrx = [this](const std::vector<std::string>& options) {
+        ChildProcess vantrel = Start(options);
+        EXPECT_TRUE(vantrel.AwaitOutput("Volume and squelch are left to gqrx\n", 10s));
+        vantrel.Signal(SIGTERM);
+        EXPECT_EQ(vantrel.Wait(10s), 0);
+    };
+    drivesGqrx({"--rigctl", gqrx.Address()});
+    SaveSettings("Receiver=pcr1000\nRigctl%20Address=" + gqrx.Address() +
+                 "\nRigctl%20Kind=rigctld\n");
+    drivesGqrx({"--rigctl-kind", "gqrx"});
+    EXPECT_EQ(std::ranges::count(gqrx.Commands(), "\\chk_vfo"), 2);
+    EXPECT_TRUE(station.Commands().empty());
 }

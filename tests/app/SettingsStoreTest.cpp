@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <tuple>
 
+#include "app/settings/RigctlChoice.h"
 #include "app/settings/SettingsStore.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
@@ -17,11 +18,15 @@ using Lines = std::deque<std::string>;
 // Folder, COM port, data mode and the log's threshold.
 using Values = std::tuple<std::string, std::int32_t, std::int32_t, std::int32_t>;
 
-class SettingsStoreTest : public ::testing::Test, public FolderChooser {
+class SettingsStoreTest : public ::testing::Test, public FolderChooser, public RigctlTargetChooser {
 protected:
     std::optional<std::string> ChooseFolder(const std::string& current) override {
         pickerStartedAt = current;
         return pickerAnswer;
+    }
+    std::optional<RigctlTarget> ChooseRigctlTarget(const RigctlTarget& current) override {
+        rigctlStartedAt = current;
+        return rigctlAnswer;
     }
 
     static Values Read(SettingsStore& store, const ActivityLog& storeLog) {
@@ -38,6 +43,8 @@ protected:
     SettingsStore settings{log, keyFile};
     std::optional<std::string> pickerAnswer;
     std::string pickerStartedAt = "not asked";
+    std::optional<RigctlTarget> rigctlAnswer;
+    std::optional<RigctlTarget> rigctlStartedAt;
 };
 
 }  // namespace
@@ -84,6 +91,18 @@ TEST_F(SettingsStoreTest, MenusChangeMemoryOnlyAndSaveSurvivesARestart) {
     EXPECT_EQ(settings.GetDataMode(), DataModeDde);
     settings.OnDataModeFile();
     log.OnReportingErrorOnly();
+    rigctlAnswer = RigctlTarget{"sdr.local:7356", RigctlServerKind::Gqrx};
+    settings.OnReceiverRigctl(*this);
+    EXPECT_EQ(rigctlStartedAt, RigctlTarget{});
+    settings.OnReceiverPcr1000();
+    // Cancelled: the receiver stays as it was; the dialog starts at the
+    // target last chosen.
+    rigctlAnswer.reset();
+    settings.OnReceiverRigctl(*this);
+    EXPECT_EQ(rigctlStartedAt, (RigctlTarget{"sdr.local:7356", RigctlServerKind::Gqrx}));
+    EXPECT_EQ(settings.GetReceiver(), ReceiverKind::Pcr1000);
+    rigctlAnswer = RigctlTarget{"[::1]:4532", RigctlServerKind::Sdrpp};
+    settings.OnReceiverRigctl(*this);
     EXPECT_FALSE(fs::exists(keyFile.parent_path()));
     EXPECT_TRUE(view.NewestFirst().empty());
 
@@ -94,7 +113,9 @@ TEST_F(SettingsStoreTest, MenusChangeMemoryOnlyAndSaveSurvivesARestart) {
     settings.OnSave();
     EXPECT_EQ(view.NewestFirst(), Lines{"Settings written to Registry"});
     EXPECT_EQ(FileContents(keyFile),
-              "[General]\nCom%20Port=3\nDataMode=1\nDirectory=" + longFolder + "\nReporting=0\n");
+              "[General]\nCom%20Port=3\nDataMode=1\nDirectory=" + longFolder +
+                  "\nReceiver=rigctl\nReporting=0\nRigctl%20Address=[::1]:"
+                  "4532\nRigctl%20Kind=sdrpp\n");
 
     ActivityLog restartedLog(view);
     restartedLog.SetReportLevelThreshold(9);
@@ -102,6 +123,33 @@ TEST_F(SettingsStoreTest, MenusChangeMemoryOnlyAndSaveSurvivesARestart) {
     restarted.OnComPort(4);
     restarted.OnDataModeDde();
     EXPECT_EQ(Read(restarted, restartedLog), (Values{longFolder, 3, DataModeFile, 0}));
+    EXPECT_EQ(restarted.GetReceiver(), ReceiverKind::Rigctl);
+    EXPECT_EQ(restarted.GetRigctlTarget(), (RigctlTarget{"[::1]:4532", RigctlServerKind::Sdrpp}));
+}
+
+// A hand-edited file must not leave a run without a receiver: what Vantrel
+// does not know leaves the default.
+TEST_F(SettingsStoreTest, TheReceiverIsTakenOnlyAsVantrelKnowsIt) {
+    using Receiver = std::tuple<ReceiverKind, std::string, RigctlServerKind>;
+    const Receiver defaults{ReceiverKind::Pcr1000, "127.0.0.1:4532", RigctlServerKind::Rigctld};
+    int file = 0;
+    for (const auto& [stored, expected] : std::vector<std::pair<std::string, Receiver>>{
+             {"Receiver=rigctl\nRigctl%20Address=sdr.local:7356\nRigctl%20Kind=gqrx\n",
+              {ReceiverKind::Rigctl, "sdr.local:7356", RigctlServerKind::Gqrx}},
+             {"Receiver=pcr1000\nRigctl%20Address=[::1]:4532\nRigctl%20Kind=sdrpp\n",
+              {ReceiverKind::Pcr1000, "[::1]:4532", RigctlServerKind::Sdrpp}},
+             {"Receiver=Rigctl\nRigctl%20Address=127.0.0.1\nRigctl%20Kind=hamlib\n", defaults},
+             {"Receiver=\nRigctl%20Address=host:65536\nRigctl%20Kind=SDR++\n", defaults},
+             {"Receiver=2\nRigctl%20Address=::1:4532\nRigctl%20Kind=1\n", defaults}}) {
+        const fs::path own = dir.Path() / std::to_string(++file) / "Vantrel.conf";
+        dir.Write(own.lexically_relative(dir.Path()).string(), "[General]\n" + stored);
+        SettingsStore fresh(log, own);
+        fresh.ReadSettings();
+        EXPECT_EQ((Receiver{fresh.GetReceiver(), fresh.GetRigctlTarget().address,
+                            fresh.GetRigctlTarget().kind}),
+                  expected)
+            << stored;
+    }
 }
 
 TEST_F(SettingsStoreTest, AFolderNameThatIsNoUtf8IsKeptByteForByte) {

@@ -121,7 +121,7 @@ protected:
         return ::PumpUntilLogged(pump, view, text, count);
     }
 
-    const SentTuning kDefault{"DEFAULT", {}, std::nullopt};
+    const SentTuning kDefault{"DEFAULT", {}, std::nullopt, "pcr1000"};
     std::string Refused(std::string_view reason) const {
         return "Hook <tuned> refused: <" + files.Hook().string() + "> " + std::string(reason);
     }
@@ -357,24 +357,28 @@ TEST_F(TunedHookTest, TheReadmesExampleRecordsEachPassIntoAFileNamedAfterTheSate
 
     hook.OnTuningSent(kDefault);
     ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>"));
-    EXPECT_FALSE(std::filesystem::exists(files.Scratch("asked")));
+    // An SDR program records the pass itself.
     const std::time_t now = CurrentCalendarTime();
-    const SentTuning pass{"NOAA 19", {}, PassSpan{now - 60, now + 600}};
+    SentTuning pass{"METEOR-M2 3", {}, PassSpan{now - 60, now + 600}, "gqrx"};
     hook.OnTuningSent(pass);
     ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>", 2));
+    EXPECT_FALSE(std::filesystem::exists(files.Scratch("asked")));
+    pass.receiver = "rigctld";
+    hook.OnTuningSent(pass);
+    ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>", 3));
 
     const std::string asked = FileContents(files.Scratch("asked"));
     const std::string folder = files.Scratch("home").string() + "/wx/recordings/";
     std::smatch tail;
     ASSERT_TRUE(std::regex_match(asked, tail,
                                  std::regex("-q -f S16_LE -r 48000 -c 1 -d (599|600) (" + folder +
-                                            "NOAA_19-[0-9]{8}-[0-9]{6}\\.wav) ")))
+                                            "METEOR-M2_3-[0-9]{8}-[0-9]{6}\\.wav) ")))
         << asked;
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     const std::string output =
         FileContents(files.Scratch("home") / ".local" / "state" / "vantrel" / "hooks.log");
     EXPECT_NE(
-        output.find("<NOAA 19> recording " + tail.str(1) + " seconds to " + tail.str(2) + "\n"),
+        output.find("<METEOR-M2 3> recording " + tail.str(1) + " seconds to " + tail.str(2) + "\n"),
         std::string::npos)
         << output;
 }
@@ -382,12 +386,13 @@ TEST_F(TunedHookTest, TheReadmesExampleRecordsEachPassIntoAFileNamedAfterTheSate
 TEST(HookEnvironmentTest,
      TheTuningReplacesInheritedValuesAndTheSecondsLeftAreWholeAndNeverBelowZero) {
     SatelliteSettings settings;
-    settings.m_strFrequency = "137.1";
+    settings.m_strFrequency = "137.9125";
+    settings.m_dFrequencyMHz = 137.9125;
     settings.m_strMode = "WFM";
     settings.m_strFilter = "230";
     settings.m_strVolume = "50";
     settings.m_strSquelch = "30";
-    const SentTuning tuning{"NOAA 19", settings, PassSpan{1000, 1900}};
+    const SentTuning tuning{"NOAA 19", settings, PassSpan{1000, 1900}, "sdrpp"};
     const char* const inherited[] = {"PATH=/bin", "VANTREL_SATELLITE=stale",
                                      "VANTREL_SATELLITES=kept", nullptr};
     const auto at = [](std::time_t seconds, std::chrono::milliseconds extra) {
@@ -402,13 +407,14 @@ TEST(HookEnvironmentTest,
         EXPECT_EQ(
             HookEnvironment(tuning, now, inherited),
             (Strings{"PATH=/bin", "VANTREL_SATELLITES=kept", "VANTREL_SATELLITE=NOAA 19",
-                     "VANTREL_FREQUENCY_MHZ=137.1", "VANTREL_MODE=WFM", "VANTREL_FILTER_KHZ=230",
+                     "VANTREL_RECEIVER=sdrpp", "VANTREL_FREQUENCY_MHZ=137.9125",
+                     "VANTREL_FREQUENCY_HZ=137912500", "VANTREL_MODE=WFM", "VANTREL_FILTER_KHZ=230",
                      "VANTREL_VOLUME=50", "VANTREL_SQUELCH=30", "VANTREL_PASS_START=1000",
                      "VANTREL_PASS_END=1900", "VANTREL_PASS_SECONDS=" + left}))
             << left;
     }
     const std::vector<std::string> between =
-        HookEnvironment({"DEFAULT", settings, std::nullopt}, at(1000, 0ms), inherited);
+        HookEnvironment({"DEFAULT", settings, std::nullopt, "sdrpp"}, at(1000, 0ms), inherited);
     EXPECT_EQ(Strings(between.end() - 3, between.end()),
               (Strings{"VANTREL_PASS_START=", "VANTREL_PASS_END=", "VANTREL_PASS_SECONDS="}));
 }
@@ -445,7 +451,8 @@ std::string LocalStamp(std::time_t at) {
 
 TEST_F(TunedHookRunTest, TheHookIsRunAfterEachRetuneWithThePassItIsFor) {
     files.WriteHook(
-        Script("echo \"$1 $VANTREL_FREQUENCY_MHZ $VANTREL_PASS_START $VANTREL_PASS_END\""));
+        Script("echo \"$1 $VANTREL_RECEIVER $VANTREL_FREQUENCY_HZ $VANTREL_PASS_START "
+               "$VANTREL_PASS_END\""));
     const std::time_t passStart = CurrentCalendarTime() + 4;
     station.WritePassList(SimulatedStation::PassLine(passStart, 3, "NOAA 19"));
     StartRun({1, ""});
@@ -468,9 +475,10 @@ TEST_F(TunedHookRunTest, TheHookIsRunAfterEachRetuneWithThePassItIsFor) {
     // Stamped in local time when the keeper took the line: at the pass's
     // start or a check later.
     const std::string hooksLog = files.HooksLog();
-    EXPECT_NE(hooksLog.find(" <DEFAULT> DEFAULT 137.5  \n"), std::string::npos) << hooksLog;
-    const std::string pass = " <NOAA 19> NOAA 19 137.1 " + std::to_string(passStart) + " " +
-                             std::to_string(passStart + 3) + "\n";
+    EXPECT_NE(hooksLog.find(" <DEFAULT> DEFAULT pcr1000 137500000  \n"), std::string::npos)
+        << hooksLog;
+    const std::string pass = " <NOAA 19> NOAA 19 pcr1000 137100000 " + std::to_string(passStart) +
+                             " " + std::to_string(passStart + 3) + "\n";
     EXPECT_TRUE(std::ranges::any_of(
         std::vector<std::time_t>{passStart, passStart + 1, passStart + 2},
         [&](std::time_t at) { return hooksLog.find(LocalStamp(at) + pass) != std::string::npos; }))

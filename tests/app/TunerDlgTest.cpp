@@ -1,5 +1,9 @@
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -10,6 +14,7 @@
 #include <cstring>
 
 #include "tests/app/DialogFixture.h"
+#include "tests/support/FakeRigctlServer.h"
 
 namespace {
 
@@ -71,12 +76,53 @@ protected:
     TunerDlgSilentReceiverTest() : TunerDlgTest({"--silent"}) {}
 };
 
+// The window with a network receiver, chosen in its own dialog.
+class TunerDlgNetworkTest : public TunerDlgTest {
+protected:
+    // Acts on the "Network (rigctl)" dialog once it is open.
+    void OnRigctlDialog(std::function<void(QDialog&)> act) {
+        Poll([act = std::move(act)] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || dialog->objectName() != QLatin1String("rigctlDialog")) {
+                return false;
+            }
+            act(*dialog);
+            return true;
+        });
+    }
+    template <class Widget>
+    static Widget& In(const QDialog& dialog, const char* name) {
+        return *dialog.findChild<Widget*>(QLatin1String(name));
+    }
+    // What the dialog shows: the address, the kind, and a problem if any.
+    static std::string Shown(const QDialog& dialog) {
+        const auto& problem = In<QLabel>(dialog, "rigctlProblem");
+        return In<QLineEdit>(dialog, "rigctlAddress").text().toStdString() + " " +
+               In<QComboBox>(dialog, "rigctlKind").currentText().toStdString() +
+               (problem.isVisible() ? " - " + problem.text().toStdString() : "");
+    }
+    static void Answer(QDialog& dialog, const char* address, int kindIndex,
+                       QDialogButtonBox::StandardButton button = QDialogButtonBox::Ok) {
+        In<QLineEdit>(dialog, "rigctlAddress").setText(QString::fromLatin1(address));
+        In<QComboBox>(dialog, "rigctlKind").setCurrentIndex(kindIndex);
+        In<QDialogButtonBox>(dialog, "rigctlButtons").button(button)->click();
+    }
+    void ChooseNetworkReceiver(const std::string& address, int kindIndex) {
+        OnRigctlDialog(
+            [address, kindIndex](QDialog& dialog) { Answer(dialog, address.c_str(), kindIndex); });
+        Trigger(MenuBar(), "actionReceiverRigctl");
+    }
+    bool Logged(std::string_view line) const { return std::ranges::count(LogLines(), line) > 0; }
+};
+
 TEST_F(TunerDlgTest, TitleMenusListsAndKeyboard) {
     EXPECT_EQ(m_dialog->windowTitle().toStdString(), "Vantrel");
     EXPECT_EQ(Outline(MenuBar()),
               "&Satallites[&DDE#actionDde, &File#actionFile, &Location of Data "
               "File#actionLocation], Se&ttings[&Com Port[&1#actionComPort1, &2#actionComPort2, "
-              "&3#actionComPort3, &4#actionComPort4], &Reporting[&Verbose#actionVerbose, "
+              "&3#actionComPort3, &4#actionComPort4], Rece&iver[&PCR-1000 on the Com "
+              "Port#actionReceiverPcr1000, &Network (rigctl)…#actionReceiverRigctl], "
+              "&Reporting[&Verbose#actionVerbose, "
               "&Tuning#actionTuning, &Error Only#actionErrorOnly], &Save#actionSave], "
               "&About[&Vantrel#actionAbout]");
     const QAbstractItemModel& passes = *Child<QTreeView>("passList").model();
@@ -110,16 +156,20 @@ TEST_F(TunerDlgTest, TitleMenusListsAndKeyboard) {
 TEST_F(TunerDlgTest, CheckMarksFollowChoicesSaveStoresThemAndTheLogCopies) {
     const auto checked = [this] { return Checked(MenuBar()); };
     const auto choose = [this](const char* name) { Trigger(MenuBar(), name); };
-    EXPECT_EQ(checked(), (Lines{"actionFile", "actionComPort1", "actionVerbose"}));
+    EXPECT_EQ(checked(),
+              (Lines{"actionFile", "actionComPort1", "actionReceiverPcr1000", "actionVerbose"}));
     choose("actionComPort3");
     choose("actionDde");
     choose("actionTuning");
-    EXPECT_EQ(checked(), (Lines{"actionDde", "actionComPort3", "actionTuning"}));
+    EXPECT_EQ(checked(),
+              (Lines{"actionDde", "actionComPort3", "actionReceiverPcr1000", "actionTuning"}));
     choose("actionErrorOnly");
-    EXPECT_EQ(checked(), (Lines{"actionDde", "actionComPort3", "actionErrorOnly"}));
+    EXPECT_EQ(checked(),
+              (Lines{"actionDde", "actionComPort3", "actionReceiverPcr1000", "actionErrorOnly"}));
     choose("actionFile");
     choose("actionVerbose");
-    EXPECT_EQ(checked(), (Lines{"actionFile", "actionComPort3", "actionVerbose"}));
+    EXPECT_EQ(checked(),
+              (Lines{"actionFile", "actionComPort3", "actionReceiverPcr1000", "actionVerbose"}));
     choose("actionDde");
     choose("actionErrorOnly");
     choose("actionSave");
@@ -133,7 +183,7 @@ TEST_F(TunerDlgTest, CheckMarksFollowChoicesSaveStoresThemAndTheLogCopies) {
     // A window made now shows what was stored; "Error Only" is stored as "Verbose".
     const CTunerDlg reopened;
     EXPECT_EQ(Checked(*reopened.findChild<QMenuBar*>()),
-              (Lines{"actionDde", "actionComPort3", "actionVerbose"}));
+              (Lines{"actionDde", "actionComPort3", "actionReceiverPcr1000", "actionVerbose"}));
 
     const Lines shown{"Settings written to Registry", "Settings Read to Registry"};
     ASSERT_EQ(LogLines(), shown);
@@ -238,6 +288,7 @@ TEST_F(TunerDlgTest, WhatTheUserOpensDuringARunHoldsUpNoCheck) {
     ShortenWaits();
     m_leaveBoxesOpen = true;
     bool pickerOffered = true;
+    bool receiverDialogOffered = true;
     bool allOpen = false;
     QMenu& windowMenu = *m_dialog->findChild<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
     const auto checks = [this] { return std::ranges::count(LogLines(), "SatTimer Gone off"); };
@@ -247,6 +298,7 @@ TEST_F(TunerDlgTest, WhatTheUserOpensDuringARunHoldsUpNoCheck) {
             return false;
         }
         pickerOffered = FindAction(MenuBar(), "actionLocation")->isEnabled();
+        receiverDialogOffered = FindAction(MenuBar(), "actionReceiverRigctl")->isEnabled();
         checksWhenOpened = checks();
         Trigger(MenuBar(), "actionAbout");
         QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(5, 5),
@@ -269,8 +321,10 @@ TEST_F(TunerDlgTest, WhatTheUserOpensDuringARunHoldsUpNoCheck) {
     // No PassList.txt: its box comes up as the run starts.
     const AfterRun after = RunThenCancel([] {}, 20s);
     EXPECT_FALSE(pickerOffered);
+    EXPECT_FALSE(receiverDialogOffered);
     EXPECT_TRUE(allOpen);
     EXPECT_TRUE(FindAction(MenuBar(), "actionLocation")->isEnabled());
+    EXPECT_TRUE(FindAction(MenuBar(), "actionReceiverRigctl")->isEnabled());
     EXPECT_EQ(m_boxes, QStringList{QStringLiteral("Can Not Open WxTrack Passlist.txt File")});
     m_boxes.clear();
 }
@@ -314,4 +368,95 @@ TEST_F(TunerDlgTest, PortThatCannotOpenIsShownAndTheDialogStaysUsable) {
     EXPECT_EQ(after.caption, "Cancel");
     EXPECT_TRUE(after.nextPassEnabled);
     EXPECT_TRUE(after.open);
+}
+
+TEST_F(TunerDlgNetworkTest, TheNetworkReceiverIsChosenInItsDialogShownAndSaved) {
+    Lines shown;
+    OnRigctlDialog([&shown](QDialog& dialog) {
+        shown.push_back(Shown(dialog));
+        Answer(dialog, "127.0.0.1", 0);
+        shown.push_back(Shown(dialog));
+        Answer(dialog, " [::1]:7356 ", 1);
+    });
+    Trigger(MenuBar(), "actionReceiverRigctl");
+    EXPECT_EQ(Checked(MenuBar()),
+              (Lines{"actionFile", "actionComPort1", "actionReceiverRigctl", "actionVerbose"}));
+    // Cancel changes nothing; the dialog starts at the choice in force.
+    OnRigctlDialog([&shown](QDialog& dialog) {
+        shown.push_back(Shown(dialog));
+        Answer(dialog, "sdr.local:4532", 2, QDialogButtonBox::Cancel);
+    });
+    Trigger(MenuBar(), "actionReceiverRigctl");
+    EXPECT_EQ(shown, (Lines{"127.0.0.1:4532 rigctld",
+                            "127.0.0.1 rigctld - <127.0.0.1> is no address. Give the address as "
+                            "HOST:PORT, such as 127.0.0.1:4532: a host name or address, a colon "
+                            "and a port from 1 to 65535 (an IPv6 address in brackets, as "
+                            "[::1]:4532).",
+                            "[::1]:7356 gqrx"}));
+    EXPECT_EQ(Checked(MenuBar())[2], "actionReceiverRigctl");
+    Trigger(MenuBar(), "actionSave");
+
+    const QSettings stored(
+        QString::fromStdString((m_station.ConfigFolder() / "vantrel" / "Vantrel.conf").string()),
+        QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("Receiver")).toString(), QStringLiteral("rigctl"));
+    EXPECT_EQ(stored.value(QStringLiteral("Rigctl Address")).toString(),
+              QStringLiteral("[::1]:7356"));
+    EXPECT_EQ(stored.value(QStringLiteral("Rigctl Kind")).toString(), QStringLiteral("gqrx"));
+    const CTunerDlg reopened;
+    EXPECT_EQ(Checked(*reopened.findChild<QMenuBar*>())[2], "actionReceiverRigctl");
+    Trigger(MenuBar(), "actionReceiverPcr1000");
+    EXPECT_EQ(Checked(MenuBar())[2], "actionReceiverPcr1000");
+}
+
+// Replies are awaited in the window's own loop: the window goes on (a timer
+// here) while a receiver that went silent keeps the run waiting, and the run
+// goes on once it has given up on it.
+TEST_F(TunerDlgNetworkTest, ARunDrivesANetworkReceiverWhileTheWindowGoesOn) {
+    FakeRigctlServer gqrx(RigctlServerKind::Gqrx);
+    ChooseNetworkReceiver(gqrx.Address(), 1);
+    m_station.WritePassList(SimulatedStation::PassLine(std::time(nullptr) + 3, 60, "NOAA 19"));
+    ShortenWaits();
+    gqrx.ArmFault(FakeRigctlServer::Fault::GoSilent, "F 137100000");
+    const std::string lost = "Receiver at " + gqrx.Address() +
+                             " lost (<F 137100000>: no reply within 2 s): trying again every 10 s";
+    bool waitedInTheWindow = false;
+    Poll([&] {
+        const std::vector<std::string> commands = gqrx.Commands();
+        if (!Logged(lost)) {
+            waitedInTheWindow =
+                waitedInTheWindow || (!commands.empty() && commands.back() == "F 137100000");
+            return false;
+        }
+        QTest::mouseClick(&Cancel(), Qt::LeftButton);
+        return true;
+    });
+    const AfterRun after = RunThenCancel();
+    EXPECT_EQ(after.caption, "Exit");
+    EXPECT_TRUE(waitedInTheWindow);
+    EXPECT_EQ(gqrx.Commands(),
+              (Lines{"\\chk_vfo", "F 137500000", "f", "M WFM 230000", "m", "F 137100000"}));
+    for (const char* line :
+         {"Radio Talking", "Radio ON - all Ok", "Volume and squelch are left to gqrx"}) {
+        EXPECT_TRUE(Logged(line)) << line;
+    }
+    // Nothing went to the serial receiver.
+    EXPECT_TRUE(m_station.Commands().empty());
+}
+
+TEST_F(TunerDlgNetworkTest, AReceiverThatCannotBeReachedIsShownAndTheDialogStaysUsable) {
+    std::string address;
+    {
+        const FakeRigctlServer gone(RigctlServerKind::Rigctld);
+        address = gone.Address();
+    }
+    ChooseNetworkReceiver(address, 0);
+    const AfterRun after = RunThenCancel();
+    ASSERT_EQ(m_boxes.size(), 1);
+    EXPECT_EQ(m_boxes.takeFirst().toStdString(),
+              "The receiver at " + address + " cannot be reached: Connection refused");
+    EXPECT_EQ(after.caption, "Cancel");
+    EXPECT_TRUE(after.nextPassEnabled);
+    EXPECT_TRUE(after.open);
+    EXPECT_TRUE(m_station.Commands().empty());
 }

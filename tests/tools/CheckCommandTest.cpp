@@ -58,9 +58,9 @@ TEST_F(CheckCommandTest, UsageErrorsNameTheProgramAndWhereHelpIs) {
              {{"port", "1x"}, "port takes one N from 1 to 4"},
              {{"port", "1", "2"}, "port takes one N from 1 to 4"},
              {{"--verbose", "port"}, "Unknown option 'verbose'."},
-             {{"receiver", "--rigctl", "4532"}, "--rigctl takes HOST:PORT"},
+             {{"receiver", "--rigctl", "4532"}, "--rigctl takes HOST:PORT, not '4532'"},
              {{"receiver", "--rigctl-kind", "hamlib"},
-              "--rigctl-kind takes rigctld, gqrx or sdrpp"},
+              "--rigctl-kind takes rigctld, gqrx or sdrpp, not 'hamlib'"},
              {{"port", "--rigctl-kind", "gqrx"},
               "--rigctl and --rigctl-kind go with receiver only"}}) {
         EXPECT_EQ(Check(args),
@@ -116,45 +116,52 @@ TEST_F(CheckCommandTest, ReceiverTellsWhatAnswersAndPutsItBackAsItWas) {
     const std::string before = AskLoopback(rigctld.Port(), settings, 6);
 
     const std::string closed = "127.0.0.1:" + std::to_string(closedPort);
-    for (const auto& [address, kind, expected] :
-         std::vector<std::tuple<std::string, std::string_view, CheckRun>>{
-             {rigctld.Address(),
-              "rigctld",
-              {0,
-               answers(rigctld.Address(), "rigctld") +
-                   "power: works\nfrequency: works\nmode: works\nvolume: works\n"
-                   "squelch: works\nAOS/LOS: refused, <AOS>: RPRT -18\n"
-                   "A run set for rigctld can use it.\n",
-               ""}},
-             {gqrx.Address(),
-              "gqrx",
-              {0,
-               answers(gqrx.Address(), "gqrx") + sdrFindings +
-                   // Its squelch is in dBFS, from -150 to 0.
-                   "squelch: kept <0>, asked <0.75>\nAOS/LOS: works\n"
-                   "A run set for gqrx can use it.\n",
-               ""}},
-             {sdrpp.Address(),
-              "sdrpp",
-              {0,
-               answers(sdrpp.Address(), "SDR++") + sdrFindings +
-                   "squelch: refused, <l SQL>: RPRT 1\nAOS/LOS: works\n"
-                   "A run set for SDR++ can use it.\n",
-               ""}},
-             {gqrx.Address(),
-              "rigctld",
-              {1,
-               answers(gqrx.Address(), "gqrx") + sdrFindings +
-                   "squelch: kept <0>, asked <0.75>\nAOS/LOS: works\n",
-               "vantrel-check: a run set for rigctld could not use it: volume does not work; "
-               "squelch does not work\n"}},
-             {closed,
-              "rigctld",
-              {1, "",
-               "vantrel-check: Vantrel cannot reach the receiver at " + closed +
-                   ": Connection refused\n"}}}) {
+    const std::vector<std::tuple<std::string, std::string_view, CheckRun>> checks{
+        {rigctld.Address(),
+         "rigctld",
+         {0,
+          answers(rigctld.Address(), "rigctld") +
+              "power: works\nfrequency: works\nmode: works\nvolume: works\n"
+              "squelch: works\nAOS/LOS: refused, <AOS>: RPRT -18\n"
+              "A run set for rigctld can use it.\n",
+          ""}},
+        {gqrx.Address(),
+         "gqrx",
+         {0,
+          answers(gqrx.Address(), "gqrx") + sdrFindings +
+              // Its squelch is in dBFS, from -150 to 0.
+              "squelch: kept <0>, asked <0.75>\nAOS/LOS: works\n"
+              "A run set for gqrx can use it.\n",
+          ""}},
+        {sdrpp.Address(),
+         "sdrpp",
+         {0,
+          answers(sdrpp.Address(), "SDR++") + sdrFindings +
+              "squelch: refused, <l SQL>: RPRT 1\nAOS/LOS: works\n"
+              "A run set for SDR++ can use it.\n",
+          ""}},
+        {gqrx.Address(),
+         "rigctld",
+         {1,
+          answers(gqrx.Address(), "gqrx") + sdrFindings +
+              "squelch: kept <0>, asked <0.75>\nAOS/LOS: works\n",
+          "vantrel-check: a run set for rigctld could not use it: volume does not work; "
+          "squelch does not work\n"}},
+        {closed,
+         "rigctld",
+         {1, "",
+          "vantrel-check: Vantrel cannot reach the receiver at " + closed +
+              ": Connection refused\n"}}};
+    for (const auto& [address, kind, expected] : checks) {
         EXPECT_EQ(Check({"receiver", "--rigctl", address, "--rigctl-kind", kind}), expected)
             << address << " as " << kind;
     }
     EXPECT_EQ(AskLoopback(rigctld.Port(), settings, 6), before);
+
+    // Without options, the receiver the settings name; an option takes its
+    // part's place. (The PCR-1000 chosen does not matter.)
+    dir.Write("config/vantrel/Vantrel.conf", "[General]\nReceiver=pcr1000\nRigctl%20Address=" +
+                                                 gqrx.Address() + "\nRigctl%20Kind=gqrx\n");
+    EXPECT_EQ(Check({"receiver"}), std::get<2>(checks[1]));
+    EXPECT_EQ(Check({"receiver", "--rigctl-kind", "rigctld"}), std::get<2>(checks[3]));
 }

@@ -49,6 +49,18 @@ TEST(CommandLine, EveryProgramFollowsTheSameConventions) {
 #ifdef VANTREL_PATH
         {{VANTREL_PATH, "-h"}, 0, "Usage: vantrel [options]\n", ""},
         {{VANTREL_PATH, "--headless", "now"}, 2, "", "vantrel: unexpected argument 'now'\n"},
+        {{VANTREL_PATH, "--headless", "--rigctl", "4532"},
+         2,
+         "",
+         "vantrel: --rigctl takes HOST:PORT, not '4532'\n"},
+        {{VANTREL_PATH, "--headless", "--rigctl-kind", "hamlib"},
+         2,
+         "",
+         "vantrel: --rigctl-kind takes rigctld, gqrx or sdrpp, not 'hamlib'\n"},
+        {{VANTREL_PATH, "--rigctl", "127.0.0.1:4532"},
+         2,
+         "",
+         "vantrel: --rigctl and --rigctl-kind go with --headless only\n"},
 #endif
     };
     for (const Convention& convention : conventions) {

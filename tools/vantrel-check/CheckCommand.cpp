@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/settings/RigctlChoice.h"
 #include "app/settings/SettingsStore.h"
-#include "network/HostPort.h"
 #include "network/RigctlServers.h"
 #include "planning/PassListReader.h"
 #include "radio/SatelliteCatalogue.h"
@@ -44,12 +44,13 @@ constexpr std::string_view kSections =
     "  port [N]         Tell whether Vantrel could open COM port N (1 to 4; without\n"
     "                   N, the saved one) now: the device it leads to, whether that\n"
     "                   exists, may be opened by you, is a terminal and is free.\n"
-    "  receiver         Connect to the network receiver (127.0.0.1:4532, rigctld,\n"
-    "                   unless --rigctl and --rigctl-kind say otherwise) as a run\n"
-    "                   does and tell what answers there: the kind of server it\n"
-    "                   looks like and whether power, frequency, mode, volume,\n"
-    "                   squelch and AOS/LOS work, each tried and read back, then\n"
-    "                   put back as it was.\n"
+    "  receiver         Connect to the network receiver the saved settings name\n"
+    "                   (127.0.0.1:4532, rigctld, when none is saved; --rigctl and\n"
+    "                   --rigctl-kind take their place) as a run does and tell\n"
+    "                   what answers there: the kind of server it looks like and\n"
+    "                   whether power, frequency, mode, volume, squelch and\n"
+    "                   AOS/LOS work, each tried and read back, then put back as\n"
+    "                   it was.\n"
     "\n"
     "Exit status:\n"
     "  0  what was checked is usable\n"
@@ -156,27 +157,23 @@ int CheckSavedPort(std::ostream& out, std::ostream& err) {
     return CheckPort(port, out, err);
 }
 
-// The network receiver a run would use; the options override it.
+// The network receiver the saved settings name, whichever receiver they
+// choose; the options override it.
 RigctlTarget ReceiverTarget() {
-    return RigctlTarget{};
+    LogLines lines;
+    ActivityLog log(lines);
+    SettingsStore settings(log);
+    settings.ReadSettings();
+    return settings.GetRigctlTarget();
 }
 
 int CheckReceiverCommand(const ReceiverOptions& options, std::ostream& out, std::ostream& err) {
-    RigctlTarget target = ReceiverTarget();
-    if (options.address) {
-        if (!ParseHostPort(*options.address)) {
-            return ReportUsageError(kProgram, "--rigctl takes HOST:PORT", err);
-        }
-        target.address = *options.address;
+    RigctlOverride given;
+    if (const std::optional<std::string> problem =
+            ReadRigctlOptions(options.address, options.kind, given)) {
+        return ReportUsageError(kProgram, *problem, err);
     }
-    if (options.kind) {
-        const RigctlServer* const server = FindRigctlServer(*options.kind);
-        if (server == nullptr) {
-            return ReportUsageError(kProgram, "--rigctl-kind takes " + RigctlServerNames(), err);
-        }
-        target.kind = server->kind;
-    }
-    return CheckReceiver(target, out, err);
+    return CheckReceiver(Overridden(ReceiverTarget(), given), out, err);
 }
 
 std::optional<int> MenuPort(const std::string& word) {
@@ -236,12 +233,12 @@ int RunCheck(std::span<const std::string_view> args, std::ostream& out, std::ost
         "Checks Vantrel's files and receiver before a pass, with Vantrel's own code."));
     const QCommandLineOption rigctlAddress(
         QStringLiteral("rigctl"),
-        QStringLiteral("With receiver: the network receiver's address (default 127.0.0.1:4532)."),
+        QStringLiteral("With receiver: the network receiver's address (default: the saved one)."),
         QStringLiteral("HOST:PORT"));
     const QCommandLineOption rigctlKind(
         QStringLiteral("rigctl-kind"),
         QString::fromStdString("With receiver: the kind of server there, " + RigctlServerNames() +
-                               " (default rigctld)."),
+                               " (default: the saved one)."),
         QStringLiteral("KIND"));
     parser.addOption(rigctlAddress);
     parser.addOption(rigctlKind);

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/settings/RigctlChoice.h"
+
+namespace {
+
+using Kind = RigctlServerKind;
+
+const std::string kHow =
+    "Give the address as HOST:PORT, such as 127.0.0.1:4532: a host name or address, a colon and "
+    "a port from 1 to 65535 (an IPv6 address in brackets, as [::1]:4532).";
+
+}  // namespace
+
+TEST(RigctlChoiceTest, TheDialogGivesATargetOrSaysWhyNot) {
+    struct Case {
+        std::string typed;
+        std::size_t kindIndex;
+        std::optional<RigctlTarget> target;
+        std::string problem;
+    };
+    for (const Case& row : std::vector<Case>{
+             {"127.0.0.1:4532", 0, RigctlTarget{"127.0.0.1:4532", Kind::Rigctld}, ""},
+             // Blanks a paste brings along do not count.
+             {" \tsdr.local:7356 \n", 1, RigctlTarget{"sdr.local:7356", Kind::Gqrx}, ""},
+             {"[::1]:4532", 2, RigctlTarget{"[::1]:4532", Kind::Sdrpp}, ""},
+             {"", 0, std::nullopt, kHow},
+             {"  ", 0, std::nullopt, kHow},
+             {"127.0.0.1", 0, std::nullopt, "<127.0.0.1> is no address. " + kHow},
+             {"sdr.local:0", 1, std::nullopt, "<sdr.local:0> is no address. " + kHow},
+             {"sdr.local:65536", 1, std::nullopt, "<sdr.local:65536> is no address. " + kHow},
+             {"::1:4532", 0, std::nullopt, "<::1:4532> is no address. " + kHow},
+             {"127.0.0.1:4532", 3, std::nullopt,
+              "Choose the kind of server: rigctld, gqrx or sdrpp."},
+         }) {
+        const RigctlFormAnswer answer = ReadRigctlForm(row.typed, row.kindIndex);
+        EXPECT_EQ(answer.target, row.target) << row.typed;
+        EXPECT_EQ(answer.problem, row.problem) << row.typed;
+    }
+    // The dialog lists the kinds in the order it reads them back.
+    for (const Kind kind : {Kind::Rigctld, Kind::Gqrx, Kind::Sdrpp}) {
+        EXPECT_EQ(ReadRigctlForm("h:1", RigctlKindIndex(kind)).target->kind, kind);
+    }
+}
+
+TEST(RigctlChoiceTest, CommandLineOptionsTakeTheSavedPartsPlaceOrAreRefused) {
+    const RigctlTarget saved{"sdr.local:7356", Kind::Gqrx};
+    using Given = std::optional<std::string>;
+    struct Case {
+        Given address;
+        Given kind;
+        std::optional<RigctlTarget> target;
+        std::string problem;
+    };
+    for (const Case& row : std::vector<Case>{
+             {std::nullopt, std::nullopt, saved, ""},
+             {"[::1]:4532", std::nullopt, RigctlTarget{"[::1]:4532", Kind::Gqrx}, ""},
+             {std::nullopt, "sdrpp", RigctlTarget{"sdr.local:7356", Kind::Sdrpp}, ""},
+             {"10.0.0.2:4532", "rigctld", RigctlTarget{"10.0.0.2:4532", Kind::Rigctld}, ""},
+             {"4532", "gqrx", std::nullopt, "--rigctl takes HOST:PORT, not '4532'"},
+             {"h:1", "SDR++", std::nullopt,
+              "--rigctl-kind takes rigctld, gqrx or sdrpp, not 'SDR++'"},
+         }) {
+        RigctlOverride given;
+        const std::optional<std::string> problem = ReadRigctlOptions(row.address, row.kind, given);
+        EXPECT_EQ(problem.value_or(""), row.problem) << row.address.value_or("-");
+        if (row.target) {
+            EXPECT_EQ(Overridden(saved, given), *row.target) << row.address.value_or("-");
+            EXPECT_EQ(given.Any(), row.address || row.kind);
+        }
+    }
+}
