@@ -359,13 +359,14 @@ TEST_F(TunedHookTest, TheReadmesExampleRecordsEachPassIntoAFileNamedAfterTheSate
     ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>"));
     // An SDR program records the pass itself.
     const std::time_t now = CurrentCalendarTime();
-    SentTuning pass{"METEOR-M2 3", {}, PassSpan{now - 60, now + 600}, "gqrx"};
-    hook.OnTuningSent(pass);
-    ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>", 2));
-    EXPECT_FALSE(std::filesystem::exists(files.Scratch("asked")));
-    pass.receiver = "rigctld";
-    hook.OnTuningSent(pass);
-    ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>", 3));
+    SentTuning pass{"METEOR-M2 3", {}, PassSpan{now - 60, now + 600}, ""};
+    std::size_t ended = 1;
+    for (const char* receiver : {"gqrx", "sdrpp", "rigctld"}) {
+        EXPECT_FALSE(std::filesystem::exists(files.Scratch("asked"))) << receiver;
+        pass.receiver = receiver;
+        hook.OnTuningSent(pass);
+        ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>", ++ended));
+    }
 
     const std::string asked = FileContents(files.Scratch("asked"));
     const std::string folder = files.Scratch("home").string() + "/wx/recordings/";
