@@ -28,13 +28,13 @@ struct SatelliteFix {
 // One satellite seen from one place. Throws PropagationFailure.
 class SatelliteView {
 public:
-    SatelliteView(const Sgp4& satellite, const Observer& observer, double periodMinutes)
-        : m_satellite(satellite), m_observer(observer), m_periodMinutes(periodMinutes) {}
+    SatelliteView(const Sgp4& satellite, const Observer& observer)
+        : m_satellite(satellite), m_observer(observer) {}
 
     LookAngles LookAt(double unixSeconds) const;
     SatelliteFix FixAt(double unixSeconds) const;
 
-    double PeriodSeconds() const { return m_periodMinutes * 60.0; }
+    double PeriodSeconds() const { return m_satellite.PeriodMinutes() * 60.0; }
 
 private:
     struct EarthFixed {
@@ -45,5 +45,4 @@ private:
 
     Sgp4 m_satellite;
     Observer m_observer;
-    double m_periodMinutes;
 };

@@ -156,6 +156,10 @@ std::optional<Sgp4> Sgp4::Initialise(const ElementSet& set, double& periodMinute
     return s;
 }
 
+double Sgp4::PeriodMinutes() const {
+    return kTwoPi / no_unkozai;
+}
+
 Sgp4Result Sgp4::Propagate(double tsince) const {
     const double t = tsince;
     Sgp4Result result;

@@ -50,6 +50,7 @@ public:
     Sgp4Result Propagate(double tsince) const;
 
     const JulianDate& Epoch() const { return m_epoch; }
+    double PeriodMinutes() const;
     // The error the propagation at the epoch gave (None for a usable set).
     Sgp4Error InitialError() const { return m_initialError; }
 

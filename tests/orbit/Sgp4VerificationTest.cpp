@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -127,7 +127,7 @@ TEST(Sgp4Verification, NearEarthCasesMatchTheReferenceOutput) {
     EXPECT_EQ(nearEarth, 9);
     EXPECT_LE(worstPosition, 1e-6);
     EXPECT_LE(worstVelocity, 1e-9);
-    // The eccentricity of the two fastest decays runs out of range first.
+    // Two leave the range of an orbit before their radius comes under the Earth's.
     EXPECT_EQ(endings, (std::map<std::string, Sgp4Error>{{"22312", Sgp4Error::MeanElements},
                                                           {"28350", Sgp4Error::MeanElements},
                                                           {"28872", Sgp4Error::Decayed},
