@@ -51,6 +51,8 @@ std::string CleanName(std::string_view field) {
     return first < last ? std::string(first, last) : std::string();
 }
 
+}  // namespace
+
 std::string PassListPath(const std::string& directory) {
     if (directory.empty()) {
         return PassListReader::kFileName;
@@ -58,8 +60,6 @@ std::string PassListPath(const std::string& directory) {
     const char* const separator = directory.back() == '/' ? "" : "/";
     return directory + separator + PassListReader::kFileName;
 }
-
-}  // namespace
 
 PassListReader::PassListReader(PassTable& table, ActivityLog& log, MessageBoxPresenter& messages,
                                QuitRequester& quit)
@@ -70,7 +70,8 @@ bool PassListReader::ReadPassList(std::int32_t dataMode, const std::string& dire
         AddPlaceholderRow();
         return true;
     }
-    TextFileReader file(PassListPath(directory).c_str());
+    // A piece holds the line, its LF and the terminating zero.
+    TextFileReader file(PassListPath(directory).c_str(), kLongestLine + 2);
     if (!file.IsOpen()) {
         m_messages.ShowMessageBox("Can Not Open WxTrack Passlist.txt File");
         return false;

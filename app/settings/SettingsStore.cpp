@@ -11,6 +11,9 @@ constexpr std::string_view kDirectoryValue = "Directory";
 constexpr std::string_view kComPortValue = "Com Port";
 constexpr std::string_view kDataModeValue = "DataMode";
 constexpr std::string_view kReportingValue = "Reporting";
+constexpr std::string_view kLatitudeValue = "Station Latitude";
+constexpr std::string_view kLongitudeValue = "Station Longitude";
+constexpr std::string_view kAltitudeValue = "Station Altitude";
 
 constexpr std::int32_t kFirstComPort = 1;
 constexpr std::int32_t kLastComPort = 4;
@@ -36,6 +39,27 @@ void SettingsStore::ReadSettings() {
     if (key->QueryNumber(kReportingValue, reportLevel)) {
         m_log.SetReportLevelThreshold(reportLevel);
     }
+    StationLocation station;
+    if (key->QueryReal(kLatitudeValue, station.latitudeDeg) &&
+        key->QueryReal(kLongitudeValue, station.longitudeDeg)) {
+        key->QueryReal(kAltitudeValue, station.altitudeM);
+        m_station = station;
+    }
+}
+
+bool SettingsStore::WriteStation(const StationLocation& station) {
+    std::optional<RegistryKey> key = RegistryKey::Open(m_keyFile, RegistryAccess::SetValue);
+    if (!key) {
+        return false;
+    }
+    key->SetReal(kLatitudeValue, station.latitudeDeg);
+    key->SetReal(kLongitudeValue, station.longitudeDeg);
+    key->SetReal(kAltitudeValue, station.altitudeM);
+    if (!key->Close()) {
+        return false;
+    }
+    m_station = station;
+    return true;
 }
 
 bool SettingsStore::WriteSettings() {

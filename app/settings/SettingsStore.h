@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app/settings/FolderChooser.h"
@@ -12,6 +13,14 @@
 // The file that holds Vantrel's settings key: Vantrel.conf in Vantrel's
 // per-user folder (normally ~/.config/vantrel).
 std::filesystem::path VantrelKeyFile();
+
+// Where the station stands: degrees north and east, metres above the WGS-84
+// ellipsoid. Kept for the pass predictor.
+struct StationLocation {
+    double latitudeDeg = 0;
+    double longitudeDeg = 0;
+    double altitudeM = 0;
+};
 
 // The four settings kept between runs: the folder of PassList.txt, the COM
 // port, the pass source and the log's threshold (held by the log). The menus
@@ -41,10 +50,19 @@ public:
     std::int32_t GetComPort() const { return m_nComPort; }
     std::int32_t GetDataMode() const { return m_nDataMode; }
 
+    // The station's location when the store holds its latitude and
+    // longitude (a missing altitude is 0). Read with the other settings;
+    // the dialog's "Save" leaves it as it is in the store.
+    const std::optional<StationLocation>& GetStation() const { return m_station; }
+    // Writes the station's location, and nothing else; false when it could
+    // not be written.
+    bool WriteStation(const StationLocation& station);
+
 private:
     ActivityLog& m_log;
     std::filesystem::path m_keyFile;
     std::string m_strDirectory;
     std::int32_t m_nComPort = 1;
     std::int32_t m_nDataMode = DataModeFile;
+    std::optional<StationLocation> m_station;
 };

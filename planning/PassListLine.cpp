@@ -1,0 +1,33 @@
+#include "planning/PassListLine.h"
+
+#include <algorithm>
+
+#include "planning/PassListReader.h"
+#include "planning/PassTimes.h"
+
+namespace {
+
+// The reader trims white space from the name's ends and drops line feeds,
+// and a zero byte would end its line.
+bool ReadsBackAsItIs(const std::string& name) {
+    const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+    return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
+           std::none_of(name.begin(), name.end(), isControl);
+}
+
+}  // namespace
+
+std::optional<std::string> FormatPassListLine(const PassListEntry& entry) {
+    const std::optional<std::string> stamp = FormatUtcStamp(entry.start);
+    if (!stamp || !ReadsBackAsItIs(entry.name) || entry.lengthSeconds < 0 ||
+        entry.longitudeDeg < 0 || entry.longitudeDeg > 359) {
+        return std::nullopt;
+    }
+    std::string line = *stamp + (entry.northbound ? " N " : " S ") +
+                       std::to_string(entry.longitudeDeg) + ' ' +
+                       std::to_string(entry.lengthSeconds) + ' ' + entry.name;
+    if (line.size() > PassListReader::kLongestLine) {
+        return std::nullopt;
+    }
+    return line;
+}
