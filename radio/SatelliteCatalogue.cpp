@@ -21,8 +21,12 @@ bool IsPercent(const std::optional<std::int32_t>& value) {
 
 }  // namespace
 
+bool IsCatalogueComment(std::string_view line) {
+    return line.starts_with('#');
+}
+
 bool CatalogueLineNames(std::string_view line, std::string_view name) {
-    if (line.starts_with('#')) {
+    if (IsCatalogueComment(line)) {
         return false;
     }
     std::string upper(line);

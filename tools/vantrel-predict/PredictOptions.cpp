@@ -1,0 +1,222 @@
+#include "tools/vantrel-predict/PredictOptions.h"
+
+#include <QCommandLineParser>
+#include <charconv>
+#include <cmath>
+#include <ostream>
+
+#include "app/CommandLine.h"
+#include "planning/PassTimes.h"
+
+namespace {
+
+constexpr std::string_view kForms = "[options]\n";
+
+constexpr std::string_view kSections =
+    "Times are UTC; elevations are geometric (no refraction), so a real rise\n"
+    "comes 10 to 30 seconds earlier than listed, a set as much later.\n"
+    "\n"
+    "Files:\n"
+    "  weather.txt     Element sets in CelesTrak's form (--tle names another).\n"
+    "  Vantrel.ini     Which satellites to predict: those with a line of their own.\n"
+    "  PassList.txt    Written where Vantrel reads it: the folder the settings\n"
+    "                  name, else the working directory (--output names another).\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the pass list was written\n"
+    "  1  nothing could be predicted, or the list could not be written\n"
+    "  2  the command line was not understood, or no station location is known\n";
+
+QCommandLineOption Option(const char* name, const char* help, const char* value = nullptr) {
+    QCommandLineOption option(QString::fromLatin1(name), QString::fromLatin1(help));
+    if (value) {
+        option.setValueName(QString::fromLatin1(value));
+    }
+    return option;
+}
+
+// A whole decimal number, locale-free.
+std::optional<double> Number(const QString& text) {
+    const std::string bytes = text.toStdString();
+    double value = 0;
+    const char* const end = bytes.data() + bytes.size();
+    const auto [stop, error] = std::from_chars(bytes.data(), end, value);
+    if (bytes.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::vector<std::string> Names(const QString& list) {
+    std::vector<std::string> names;
+    for (const QString& name : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (!name.trimmed().isEmpty()) {
+            names.push_back(name.trimmed().toStdString());
+        }
+    }
+    return names;
+}
+
+struct NumberOption {
+    QCommandLineOption option;
+    double lowest;
+    double highest;
+    std::optional<double> PredictOptions::*target;
+};
+
+}  // namespace
+
+std::optional<std::time_t> ReadStartTime(std::string_view text) {
+    std::int64_t seconds = 0;
+    const char* const end = text.data() + text.size();
+    if (const auto [stop, error] = std::from_chars(text.data(), end, seconds);
+        error == std::errc() && stop == end && !text.empty()) {
+        return static_cast<std::time_t>(seconds);
+    }
+    // YYYY-MM-DDThh:mm:ssZ: the stamp's digits with separators between.
+    constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
+    if (text.size() != kShape.size()) {
+        return std::nullopt;
+    }
+    std::string stamp;
+    for (std::size_t i = 0; i < kShape.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) {
+            return std::nullopt;
+        }
+        if (digit) {
+            stamp += text[i];
+        }
+    }
+    const std::time_t time = UtcStampToTime(stamp, 0);
+    // A date that does not exist (31 April) would carry over; it is refused.
+    return FormatUtcStamp(time) == stamp ? std::optional<std::time_t>(time) : std::nullopt;
+}
+
+std::optional<PredictOptions> ReadPredictOptions(std::span<const std::string_view> args,
+                                                 std::ostream& out, std::ostream& err,
+                                                 int& exitStatus) {
+    QStringList arguments{QString::fromUtf8(kPredictProgram.data(), kPredictProgram.size())};
+    for (const std::string_view arg : args) {
+        arguments.append(QString::fromLocal8Bit(arg.data(), static_cast<qsizetype>(arg.size())));
+    }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Predicts the passes of weather satellites over the station from element sets and "
+        "writes them to PassList.txt for Vantrel."));
+    const QCommandLineOption tle = Option("tle", "Element sets from FILE (default weather.txt).", "FILE");
+    const NumberOption numbers[] = {
+        {Option("lat", "The station's latitude, degrees north (south negative).", "DEG"), -90, 90,
+         &PredictOptions::latitudeDeg},
+        {Option("lon", "The station's longitude, degrees east (west negative).", "DEG"), -180, 360,
+         &PredictOptions::longitudeDeg},
+        {Option("alt", "The station's height above the WGS-84 ellipsoid, metres (default 0).", "M"),
+         -1000, 10000, &PredictOptions::altitudeM},
+    };
+    const QCommandLineOption save = Option(
+        "save", "Keep --lat, --lon and --alt in Vantrel's settings for later runs.");
+    const QCommandLineOption satellites = Option(
+        "satellites", "Predict these element sets (names separated by commas) instead of the "
+        "satellites Vantrel.ini has lines for.", "NAMES");
+    const QCommandLineOption start = Option(
+        "start", "Begin at TIME, UTC: 2026-12-07T18:00:00Z or seconds since 1970 (default now).",
+        "TIME");
+    const QCommandLineOption hours = Option("hours", "Predict N hours (default 24, at most 336).", "N");
+    const QCommandLineOption horizon = Option(
+        "horizon", "A pass begins and ends where the satellite crosses DEG of elevation "
+        "(default 0).", "DEG");
+    const QCommandLineOption minElevation = Option(
+        "min-elevation", "List only passes whose highest elevation reaches DEG (default 10; 0 "
+        "lists every pass).", "DEG");
+    const QCommandLineOption keepOverlaps = Option(
+        "keep-overlaps", "List overlapping passes whole; otherwise the higher pass keeps its "
+        "time and the other keeps what lies outside it (when 60 s or more).");
+    const QCommandLineOption output = Option(
+        "output", "Write the pass list to FILE instead of where Vantrel reads it.", "FILE");
+    const QCommandLineOption quiet = Option("quiet", "Print no table of the passes.");
+    const QCommandLineOption allowStale = Option(
+        "allow-stale", "Use element sets more than 30 days from the start too.");
+    parser.addOption(tle);
+    for (const NumberOption& number : numbers) {
+        parser.addOption(number.option);
+    }
+    for (const QCommandLineOption* option : {&save, &satellites, &start, &hours, &horizon,
+                                             &minElevation, &keepOverlaps, &output, &quiet,
+                                             &allowStale}) {
+        parser.addOption(*option);
+    }
+
+    const ProgramHelp help{kPredictProgram, kForms, kSections};
+    if (const std::optional<int> status = ReadCommandLine(parser, arguments, help, out, err)) {
+        exitStatus = *status;
+        return std::nullopt;
+    }
+    const auto usage = [&](const std::string& problem) {
+        exitStatus = ReportUsageError(kPredictProgram, problem, err);
+        return std::nullopt;
+    };
+    if (!parser.positionalArguments().isEmpty()) {
+        return usage("unexpected argument '" +
+                     parser.positionalArguments().constFirst().toStdString() + "'");
+    }
+
+    PredictOptions options;
+    if (parser.isSet(tle)) {
+        options.tleFile = parser.value(tle).toLocal8Bit().toStdString();
+    }
+    for (const NumberOption& number : numbers) {
+        if (!parser.isSet(number.option)) {
+            continue;
+        }
+        const std::optional<double> value = Number(parser.value(number.option));
+        if (!value || *value < number.lowest || *value > number.highest) {
+            return usage("--" + number.option.names().constFirst().toStdString() + " takes a number from " +
+                         std::to_string(static_cast<int>(number.lowest)) + " to " +
+                         std::to_string(static_cast<int>(number.highest)));
+        }
+        options.*number.target = value;
+    }
+    if (options.latitudeDeg.has_value() != options.longitudeDeg.has_value()) {
+        return usage("--lat and --lon go together");
+    }
+    options.save = parser.isSet(save);
+    if (options.save && !options.latitudeDeg) {
+        return usage("--save keeps --lat, --lon and --alt: give them");
+    }
+    if (parser.isSet(satellites)) {
+        options.satellites = Names(parser.value(satellites));
+        if (options.satellites->empty()) {
+            return usage("--satellites names no satellite");
+        }
+    }
+    if (parser.isSet(start)) {
+        options.start = ReadStartTime(parser.value(start).toStdString());
+        if (!options.start) {
+            return usage("--start takes a time like 2026-12-07T18:00:00Z or seconds since 1970");
+        }
+    }
+    const std::pair<const QCommandLineOption*, double*> limited[] = {
+        {&hours, &options.hours}, {&horizon, &options.horizonDeg},
+        {&minElevation, &options.minElevationDeg}};
+    for (const auto& [option, target] : limited) {
+        if (parser.isSet(*option)) {
+            *target = Number(parser.value(*option)).value_or(NAN);
+        }
+    }
+    if (!(options.hours > 0 && options.hours <= kLongestWindowHours)) {
+        return usage("--hours takes a number above 0 and at most 336 (14 days)");
+    }
+    if (!(options.horizonDeg >= -5 && options.horizonDeg < 90)) {
+        return usage("--horizon takes a number from -5 to below 90");
+    }
+    if (!(options.minElevationDeg >= 0 && options.minElevationDeg <= 90)) {
+        return usage("--min-elevation takes a number from 0 to 90");
+    }
+    options.keepOverlaps = parser.isSet(keepOverlaps);
+    if (parser.isSet(output)) {
+        options.output = parser.value(output).toLocal8Bit().toStdString();
+    }
+    options.quiet = parser.isSet(quiet);
+    options.allowStale = parser.isSet(allowStale);
+    return options;
+}
