@@ -13,14 +13,8 @@ namespace {
 constexpr std::string_view kForms = "[options]\n";
 
 constexpr std::string_view kSections =
-    "Times are UTC; elevations are geometric (no refraction), so a real rise\n"
-    "comes 10 to 30 seconds earlier than listed, a set as much later.\n"
-    "\n"
-    "Files:\n"
-    "  weather.txt     Element sets in CelesTrak's form (--tle names another).\n"
-    "  Vantrel.ini     Which satellites to predict: those with a line of their own.\n"
-    "  PassList.txt    Written where Vantrel reads it: the folder the settings\n"
-    "                  name, else the working directory (--output names another).\n"
+    "Times are UTC. Elevations are geometric, without refraction: a real rise\n"
+    "comes 10 to 30 seconds before the one listed, a real set as much after.\n"
     "\n"
     "Exit status:\n"
     "  0  the pass list was written\n"
