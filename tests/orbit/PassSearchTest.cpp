@@ -11,6 +11,7 @@
 
 #include "orbit/ElementFile.h"
 #include "orbit/PassSearch.h"
+#include "tests/orbit/GoldenPasses.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -19,34 +20,6 @@ namespace {
 // the other: both are within the elevation's tolerance of none at all.
 constexpr double kElevationTolerance = 0.05;
 constexpr double kTimeTolerance = 1.0;
-
-struct GoldenWindow {
-    std::string satellite;
-    GeodeticPosition station;
-    PassWindow window;
-    std::vector<Pass> passes;
-};
-
-std::vector<GoldenWindow> ReadGolden(const std::string& path) {
-    std::vector<GoldenWindow> windows;
-    std::ifstream file(path);
-    for (std::string line; std::getline(file, line);) {
-        std::istringstream words(line);
-        words.imbue(std::locale::classic());
-        std::string kind;
-        words >> kind;
-        if (kind == "window") {
-            GoldenWindow& w = windows.emplace_back();
-            words >> w.satellite >> w.station.latitudeDeg >> w.station.longitudeDeg >>
-                w.window.start >> w.window.end;
-            std::replace(w.satellite.begin(), w.satellite.end(), '_', ' ');
-        } else if (kind == "pass") {
-            Pass& pass = windows.back().passes.emplace_back();
-            words >> pass.rise >> pass.set >> pass.peakElevationDeg;
-        }
-    }
-    return windows;
-}
 
 const Pass* Counterpart(const Pass& pass, const std::vector<Pass>& others) {
     const auto overlaps = [&](const Pass& other) {
