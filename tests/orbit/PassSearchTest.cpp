@@ -79,3 +79,23 @@ TEST(PassSearch, MatchesSkyfieldAtFourStations) {
     EXPECT_LE(worstSet, kTimeTolerance);
     EXPECT_LE(worstPeak, kElevationTolerance);
 }
+
+// With the horizon just under a pass's highest point, the pass lasts seconds
+// and lies between two samples of the coarse search: it is found all the same.
+TEST(PassSearch, FindsAPassThatOnlyGrazesItsHorizon) {
+    const ElementFile sets = ReadElementFile(FileContents(VANTREL_ORBIT_DATA "/weather-2026.txt"));
+    double period = 0;
+    const SatelliteView view(*Sgp4::Initialise(sets.sets.at(0), period), Observer({52, 5, 0}));
+    const PassWindow window{1774483200, 1774483200 + 86400, 0};
+    const std::vector<Pass> passes = FindPasses(view, window);
+    ASSERT_GE(passes.size(), 3u);
+    for (const Pass& pass : passes) {
+        const PassWindow grazing{window.start, window.end, pass.peakElevationDeg - 0.01};
+        std::vector<Pass> found = FindPasses(view, grazing);
+        std::erase_if(found, [&](const Pass& other) { return other.set < pass.rise || other.rise > pass.set; });
+        ASSERT_EQ(found.size(), 1u) << pass.peakElevationDeg;
+        EXPECT_GT(found[0].set - found[0].rise, 0.0);
+        EXPECT_LT(found[0].set - found[0].rise, 60.0);
+        EXPECT_NEAR(found[0].peakTime, pass.peakTime, 5.0);
+    }
+}
