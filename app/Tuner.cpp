@@ -6,19 +6,20 @@
 
 Tuner::Tuner(const TunerFrontEnd& frontEnd)
     : m_log(frontEnd.logView),
+      m_pcr1000(m_port, m_log, frontEnd.pump),
       m_settings(m_log),
       m_catalogue(m_log, frontEnd.messages),
       m_exchange(m_catalogue, m_log),
       m_reader(frontEnd.passTable, m_log, frontEnd.messages, frontEnd.pump),
       m_selector(frontEnd.passTable, m_catalogue, m_exchange, m_log, CurrentCalendarTime),
       m_tunedHook(m_log, frontEnd.pump, TunedHook::InstalledKeeper()),
-      m_scheduler(m_port, m_log, m_reader, m_selector, m_exchange, frontEnd.pump,
-                  frontEnd.cancelButton, m_tunedHook) {
+      m_scheduler(m_log, m_reader, m_selector, m_exchange, frontEnd.pump, frontEnd.cancelButton,
+                  m_tunedHook) {
     m_settings.ReadSettings();
 }
 
 Tuner::~Tuner() {
-    SendCloseDown(m_port);
+    m_pcr1000.CloseDown();
 }
 
 void Tuner::InitDialog() {
@@ -28,7 +29,8 @@ void Tuner::InitDialog() {
 
 void Tuner::OnNextPass() {
     m_runComPort = m_settings.GetComPort();
-    m_scheduler.OnNextPass({m_runComPort, m_settings.GetDataMode(), m_settings.GetDirectory()});
+    m_pcr1000.SetComPort(m_runComPort);
+    m_scheduler.OnNextPass(m_pcr1000, {m_settings.GetDataMode(), m_settings.GetDirectory()});
 }
 
 std::string Tuner::DescribeSerialError(const CSerialException& error) const {

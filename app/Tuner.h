@@ -10,6 +10,7 @@
 #include "planning/PassScheduler.h"
 #include "planning/PassTable.h"
 #include "planning/SatelliteSelector.h"
+#include "radio/Pcr1000Link.h"
 #include "radio/SatelliteCatalogue.h"
 #include "radio/TuningExchange.h"
 #include "serial/serialport.h"
@@ -59,6 +60,7 @@ private:
     // The port comes first, so it is closed last, after the close-down.
     CSerialPort m_port;
     ActivityLog m_log;
+    Pcr1000Link m_pcr1000;
     SettingsStore m_settings;
     SatelliteCatalogue m_catalogue;
     TuningExchange m_exchange;

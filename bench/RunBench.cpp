@@ -50,7 +50,7 @@ void BM_ThreeCommandTuningOnSimulator(benchmark::State& state) {
         }
         run.exchange.RequestRetune(std::nullopt);
         state.ResumeTiming();
-        run.scheduler.ServeWriteEvent();
+        run.scheduler.ServeWriteEvent(run.receiver);
     }
 }
 BENCHMARK(BM_ThreeCommandTuningOnSimulator)

@@ -110,10 +110,15 @@ function(vantrel_test name)
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
-# Runs the test program `name` once more as the user nobody when the suite
-# runs as root, which passes permission checks that a user does not.
-function(vantrel_test_as_nobody name)
-    add_test(NAME ${name}_as_nobody
-        COMMAND sh -c "if [ \"$(id -u)\" = 0 ]; then exec setpriv --reuid=nobody --regid=nogroup --clear-groups \"$@\"; else exec \"$@\"; fi"
+# Runs the test program `name` once more as the user `user` (name or
+# number) when the suite runs as root, which passes permission checks that
+# a user does not; `suffix` names the test.
+function(vantrel_test_as_user name user group suffix)
+    add_test(NAME ${name}_${suffix}
+        COMMAND sh -c "if [ \"$(id -u)\" = 0 ]; then exec setpriv --reuid=${user} --regid=${group} --clear-groups \"$@\"; else exec \"$@\"; fi"
             sh $<TARGET_FILE:${name}>)
+endfunction()
+
+function(vantrel_test_as_nobody name)
+    vantrel_test_as_user(${name} nobody nogroup as_nobody)
 endfunction()

@@ -1,20 +1,9 @@
 #include "planning/PassScheduler.h"
 
-#include <cerrno>
-
 #include "platform/kernel/FileTime.h"
+#include "serial/serialport.h"
 
 namespace {
-
-constexpr std::string_view kPowerQuery = "H1?\r\n";
-constexpr std::string_view kPowerOn = "H101\r\n";
-constexpr std::string_view kPowerOff = "H100\r\n";
-// What the receiver says of itself when it is switched on.
-constexpr std::string_view kPoweredOnReply = "H101";
-constexpr std::uint32_t kReplyBytes = 8;
-
-constexpr std::uint32_t kBaud = 9600;
-constexpr std::uint8_t kDataBits = 8;
 
 // The wait set, in the order the loop serves it.
 enum WaitSource : std::size_t {
@@ -25,12 +14,10 @@ enum WaitSource : std::size_t {
 
 }  // namespace
 
-PassScheduler::PassScheduler(CSerialPort& port, ActivityLog& log, PassListReader& reader,
-                             SatelliteSelector& selector, TuningExchange& exchange,
-                             MessagePump& pump, CancelButton& cancelButton,
-                             TuningListener& tuningListener)
-    : m_port(port),
-      m_log(log),
+PassScheduler::PassScheduler(ActivityLog& log, PassListReader& reader, SatelliteSelector& selector,
+                             TuningExchange& exchange, MessagePump& pump,
+                             CancelButton& cancelButton, TuningListener& tuningListener)
+    : m_log(log),
       m_reader(reader),
       m_selector(selector),
       m_exchange(exchange),
@@ -38,50 +25,28 @@ PassScheduler::PassScheduler(CSerialPort& port, ActivityLog& log, PassListReader
       m_cancelButton(cancelButton),
       m_tuningListener(tuningListener) {}
 
-void PassScheduler::OnNextPass(const RunSettings& settings) {
+void PassScheduler::OnNextPass(ReceiverLink& receiver, const RunSettings& settings) {
     m_exchange.ForgetTunedSatellite();
-    RunPassLoop(settings);
+    // An earlier run that a failing receiver ended may have left a retune
+    // halfway; its rest would pass for this run's first retune.
+    m_exchange.DropPendingRetune();
+    RunPassLoop(receiver, settings);
 }
 
-int PassScheduler::RunPassLoop(const RunSettings& settings) {
-    if (StartUp(settings)) {
-        WaitForQuit();
+int PassScheduler::RunPassLoop(ReceiverLink& receiver, const RunSettings& settings) {
+    m_passUnderWay = false;
+    if (StartUp(receiver, settings)) {
+        WaitForQuit(receiver);
     }
-    return ShutDown();
+    return ShutDown(receiver);
 }
 
 std::int64_t PassScheduler::SatTimerDueTime(std::int32_t seconds) {
     return (CurrentCalendarTime() + seconds) * kFileTimeTicksPerSecond + kFileTimeUnixEpoch;
 }
 
-bool PassScheduler::StartUp(const RunSettings& settings) {
-    // The settings file may hold any number; one that names no port fails
-    // like a port that is not there, instead of tripping Open's assertion.
-    if (!CSerialPort::IsPortNumber(settings.comPort)) {
-        ThrowSerialError(ENODEV);
-    }
-    m_port.Open(settings.comPort, kBaud, ParityNone, kDataBits, StopBitsOne, FlowXonXoff, true);
-    if (m_port.ReceiveReply(kReplyBytes)) {
-        m_log.LogMessage(ReportVerbose, "Radio Talking");
-    } else {
-        SendCommand(kPowerQuery);
-    }
-    if (m_port.ReceiveReply(kReplyBytes)) {
-        m_log.LogMessage(ReportVerbose, "Radio Talking");
-        const bool poweredOn =
-            std::string_view(m_port.m_szReply).find(kPoweredOnReply) != std::string_view::npos;
-        m_log.LogMessage(ReportVerbose, poweredOn ? "Radio ON - all Ok" : "Radio OFF");
-    } else {
-        m_log.LogMessage(ReportVerbose, "Unknown Error");
-        // Queued: it ends the run at its first look at the queue.
-        m_pump.RequestQuit();
-    }
-    SendCommand(kPowerOn);
-    if (!m_port.ReceiveReply(kReplyBytes)) {
-        return false;
-    }
-    SendCommand(kPowerQuery);
-    if (!m_port.ReceiveReply(kReplyBytes)) {
+bool PassScheduler::StartUp(ReceiverLink& receiver, const RunSettings& settings) {
+    if (!receiver.StartUp()) {
         return false;
     }
     m_cancelButton.SetCaption("Turn Off Pcr");
@@ -92,7 +57,7 @@ bool PassScheduler::StartUp(const RunSettings& settings) {
     return true;
 }
 
-void PassScheduler::WaitForQuit() {
+void PassScheduler::WaitForQuit(ReceiverLink& receiver) {
     Waitable* const sources[] = {&g_radioEvent, &m_exchange.WriteEvent(), &m_hSatTimer};
     for (;;) {
         switch (m_pump.WaitForSourcesOrInput(sources)) {
@@ -100,10 +65,10 @@ void PassScheduler::WaitForQuit() {
                 g_radioEvent.Reset();
                 break;
             case kWriteEvent:
-                ServeWriteEvent();
+                ServeWriteEvent(receiver);
                 break;
             case kSatTimer:
-                ServeSatTimer();
+                ServeSatTimer(receiver);
                 break;
             default:
                 if (m_pump.PumpInput()) {
@@ -113,35 +78,49 @@ void PassScheduler::WaitForQuit() {
     }
 }
 
-int PassScheduler::ShutDown() {
+int PassScheduler::ShutDown(ReceiverLink& receiver) {
     m_cancelButton.SetCaption("Exit");
     m_exchange.ForgetTunedSatellite();
-    m_port.AbortReads();
-    m_port.AbortWrites();
-    SendCommand(kPowerOff);
-    m_port.Flush();
+    if (m_passUnderWay) {
+        m_passUnderWay = false;
+        receiver.PassEnds();
+    }
+    receiver.ShutDown();
     return 0;
 }
 
-void PassScheduler::ServeWriteEvent() {
+void PassScheduler::ServeWriteEvent(ReceiverLink& receiver) {
     m_log.LogMessage(ReportVerbose, "Write Timer Gone off");
     m_exchange.ReportTuning(m_reader.PassLengthText());
     m_exchange.RecordLoadedAsTuned();
-    // The next command follows whether or not the receiver answered.
-    for (std::string command; m_exchange.NextRadioCommand(command);) {
-        SendCommand(command);
-        m_port.ReceiveReply(kReplyBytes);
+    if (m_passUnderWay) {
+        m_passUnderWay = false;
+        receiver.PassEnds();
     }
-    m_tuningListener.OnTuningSent(m_exchange.Tuned());
+    const bool whole = receiver.SendRetune(m_exchange);
+    const SentTuning tuning = m_exchange.Tuned();
+    if (tuning.pass) {
+        m_passUnderWay = true;
+        receiver.PassBegins();
+    }
+    if (whole) {
+        m_tuningListener.OnTuningSent(tuning);
+    }
 }
 
-void PassScheduler::ServeSatTimer() {
+void PassScheduler::ServeSatTimer(ReceiverLink& receiver) {
     m_hSatTimer.Cancel();
+    receiver.OnCheck();
     m_selector.SelectSatellite();
     m_log.LogMessage(ReportVerbose, "SatTimer Gone off");
-    m_hSatTimer.Set(SatTimerDueTime(m_checkSeconds));
+    m_hSatTimer.Set(NextCheckDueTime());
 }
 
-void PassScheduler::SendCommand(std::string_view command) {
-    m_port.Write(command.data(), static_cast<std::uint32_t>(command.size()), g_radioOverlapped);
+std::int64_t PassScheduler::NextCheckDueTime() const {
+    using std::chrono::seconds;
+    if (m_checkPeriod % seconds(1) == std::chrono::milliseconds::zero()) {
+        return SatTimerDueTime(static_cast<std::int32_t>(m_checkPeriod / seconds(1)));
+    }
+    constexpr std::int64_t kTicksPerMillisecond = kFileTimeTicksPerSecond / 1000;
+    return CurrentFileTime() + m_checkPeriod.count() * kTicksPerMillisecond;
 }

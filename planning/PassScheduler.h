@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -8,8 +9,8 @@
 #include "planning/PassListReader.h"
 #include "planning/SatelliteSelector.h"
 #include "platform/kernel/WaitableTimer.h"
+#include "radio/ReceiverLink.h"
 #include "radio/TuningExchange.h"
-#include "serial/serialport.h"
 #include "services/ActivityLog.h"
 
 // The caption of the dialog's Cancel button, which tells the run's state:
@@ -30,30 +31,31 @@ public:
 
 // What a run takes from the settings when it starts.
 struct RunSettings {
-    std::int32_t comPort = 1;
     std::int32_t dataMode = 1;
     std::string directory;
 };
 
-// A run: opens the port, wakes the receiver, reads the pass list, then
-// serves three sources until a quit request ends it: the satellite timer
-// (a check every ten seconds), the write event (send the queued commands)
-// and the radio event. One source is served per wake-up, lowest first.
+// A run: wakes the receiver, reads the pass list, then serves three
+// sources until a quit request ends it: the satellite timer (a check every
+// ten seconds), the write event (send the queued commands) and the radio
+// event. One source is served per wake-up, lowest first.
 class PassScheduler {
 public:
     static constexpr std::int32_t kFirstCheckSeconds = 1;
     static constexpr std::int32_t kCheckSeconds = 10;
 
-    PassScheduler(CSerialPort& port, ActivityLog& log, PassListReader& reader,
-                  SatelliteSelector& selector, TuningExchange& exchange, MessagePump& pump,
-                  CancelButton& cancelButton, TuningListener& tuningListener);
+    PassScheduler(ActivityLog& log, PassListReader& reader, SatelliteSelector& selector,
+                  TuningExchange& exchange, MessagePump& pump, CancelButton& cancelButton,
+                  TuningListener& tuningListener);
 
-    // "Next Pass": forgets the satellite tuned to, then runs until the run
-    // ends. A CSerialException from the port ends the run at once, without
-    // the shutdown sequence, and leaves through here.
-    void OnNextPass(const RunSettings& settings);
+    // "Next Pass": forgets the satellite tuned to and any retune an earlier
+    // run left unsent, then runs with `receiver`
+    // until the run ends. A receiver that cannot be reached ends the run at
+    // once, without the shutdown sequence, and its exception leaves through
+    // here (see ReceiverLink::StartUp).
+    void OnNextPass(ReceiverLink& receiver, const RunSettings& settings);
     // 0 when the run ended through its shutdown sequence.
-    int RunPassLoop(const RunSettings& settings);
+    int RunPassLoop(ReceiverLink& receiver, const RunSettings& settings);
 
     // The absolute due time, on the file-time scale, `seconds` after the
     // current whole second: the timer fires between seconds - 1 and
@@ -61,25 +63,26 @@ public:
     static std::int64_t SatTimerDueTime(std::int32_t seconds);
 
     // What the loop does when the write event is signalled: the tuning
-    // report, then each queued command and up to 3000 ms for its reply;
-    // then the tuning listener is told.
-    void ServeWriteEvent();
+    // report, then the retune goes to `receiver`, ending the pass before it
+    // and beginning the one it is for; the tuning listener is told of a
+    // retune the receiver took whole.
+    void ServeWriteEvent(ReceiverLink& receiver);
 
-    // Lets tests check more often than every ten seconds; users never see it.
-    void SetCheckSecondsForTesting(std::int32_t seconds) { m_checkSeconds = seconds; }
+    // Lets tests check more often than every ten seconds, down to a few
+    // milliseconds; users never see it.
+    void SetCheckPeriodForTesting(std::chrono::milliseconds period) { m_checkPeriod = period; }
 
 private:
     // Steps 1 to 10 of a run; false when the receiver stopped answering.
-    bool StartUp(const RunSettings& settings);
+    bool StartUp(ReceiverLink& receiver, const RunSettings& settings);
     // Serves the sources until a quit request is taken.
-    void WaitForQuit();
-    int ShutDown();
+    void WaitForQuit(ReceiverLink& receiver);
+    int ShutDown(ReceiverLink& receiver);
 
-    void ServeSatTimer();
-    // Writes a receiver command through the radio record, without waiting.
-    void SendCommand(std::string_view command);
+    void ServeSatTimer(ReceiverLink& receiver);
+    // When the check after this one is due, on the file-time scale.
+    std::int64_t NextCheckDueTime() const;
 
-    CSerialPort& m_port;
     ActivityLog& m_log;
     PassListReader& m_reader;
     SatelliteSelector& m_selector;
@@ -88,5 +91,8 @@ private:
     CancelButton& m_cancelButton;
     TuningListener& m_tuningListener;
     WaitableTimer m_hSatTimer;
-    std::int32_t m_checkSeconds = kCheckSeconds;
+    std::chrono::milliseconds m_checkPeriod = std::chrono::seconds(kCheckSeconds);
+    // Whether the receiver was last tuned for a pass, which ends before
+    // anything else is tuned.
+    bool m_passUnderWay = false;
 };

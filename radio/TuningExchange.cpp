@@ -3,16 +3,6 @@
 #include "framework/LeadingNumber.h"
 #include "framework/StringFormat.h"
 
-namespace {
-
-// Six characters and the zero that ends them: the receiver has always been
-// sent the zero too.
-constexpr char kCloseDownCommand[] = "P100\r\n";
-// Each close-down write gives up after this, so held output cannot stop the exit.
-constexpr std::uint32_t kCloseDownWriteLimitMs = 1000;
-
-}  // namespace
-
 TuningExchange::TuningExchange(SatelliteCatalogue& catalogue, ActivityLog& log)
     : m_catalogue(catalogue), m_log(log) {}
 
@@ -41,27 +31,5 @@ void TuningExchange::ReportTuning(std::string_view passLengthText) {
         // A length that is no number, or none that fits, reads as 0.
         report(StringPrintf("Length of Pass set to <%d> Seconds",
                             LeadingInt32(passLengthText).value_or(0)));
-    }
-}
-
-void SendCloseDown(CSerialPort& port) {
-    if (!port.IsOpen()) {
-        return;
-    }
-    try {
-        COMMTIMEOUTS timeouts{};
-        port.GetTimeouts(timeouts);
-        timeouts.WriteTotalTimeoutMultiplier = 0;
-        timeouts.WriteTotalTimeoutConstant = kCloseDownWriteLimitMs;
-        port.SetTimeouts(timeouts);
-    } catch (CSerialException* error) {
-        error->Delete();
-    }
-    for (int time = 0; time < 2; ++time) {
-        try {
-            port.Write(kCloseDownCommand, sizeof kCloseDownCommand);
-        } catch (CSerialException* error) {
-            error->Delete();
-        }
     }
 }

@@ -7,7 +7,6 @@
 
 #include "platform/kernel/Event.h"
 #include "radio/SatelliteCatalogue.h"
-#include "serial/serialport.h"
 #include "services/ActivityLog.h"
 
 // The times of a pass row, seconds since 1970 UTC.
@@ -64,6 +63,11 @@ public:
         m_strTunedSat.clear();
         m_tunedPass.reset();
     }
+    // Drops a retune not yet sent whole: its queued commands and its request.
+    void DropPendingRetune() {
+        m_catalogue.Queue().Clear();
+        m_hWriteEvent.Reset();
+    }
     // The retune last recorded as tuned. Its settings are the catalogue's,
     // so it is asked for before the next load.
     SentTuning Tuned() const { return {m_strTunedSat, m_catalogue.Settings(), m_tunedPass}; }
@@ -76,8 +80,3 @@ private:
     std::optional<PassSpan> m_loadedPass;
     std::optional<PassSpan> m_tunedPass;
 };
-
-// Tells an open receiver that Vantrel is going: "P100\r\n" with its zero
-// byte, twice, written synchronously. A port that is not open gets nothing;
-// a write that fails is let go, as the program is ending anyway.
-void SendCloseDown(CSerialPort& port);

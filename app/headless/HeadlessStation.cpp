@@ -1,59 +1,19 @@
 #include "app/headless/HeadlessStation.h"
 
-#include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstdint>
-#include <ostream>
+#include <string>
 
 #include "app/Tuner.h"
+#include "framework/Diagnostics.h"
 #include "planning/PlainMessagePump.h"
-#include "services/StreamFrontEnd.h"
+#include "platform/kernel/StopSignals.h"
+#include "services/LineFrontEnd.h"
+#include "services/LineOutput.h"
 
 namespace {
 
-constexpr const char* kErrorPrefix = "vantrel: ";
-
-// Where a stop signal posts its quit request, and whether one came.
-std::atomic<int> g_quitDescriptor{-1};
-std::atomic<bool> g_stopRequested{false};
-
-extern "C" void OnStopSignal(int /*signal*/) {
-    const int saved = errno;
-    g_stopRequested = true;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_quitDescriptor, &one, sizeof one);
-    errno = saved;
-}
-
-// SIGINT and SIGTERM post a quit request for as long as it lives. System
-// calls are not restarted: the waits retry after EINTR themselves.
-class StopSignals {
-public:
-    explicit StopSignals(int quitDescriptor) {
-        g_quitDescriptor = quitDescriptor;
-        g_stopRequested = false;
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &m_previousInt);
-        ::sigaction(SIGTERM, &action, &m_previousTerm);
-    }
-    ~StopSignals() {
-        ::sigaction(SIGINT, &m_previousInt, nullptr);
-        ::sigaction(SIGTERM, &m_previousTerm, nullptr);
-        g_quitDescriptor = -1;
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    bool Received() const { return g_stopRequested; }
-
-private:
-    struct sigaction m_previousInt {};
-    struct sigaction m_previousTerm {};
-};
+constexpr std::string_view kErrorPrefix = "vantrel: ";
 
 // There is no button to show the run's state on.
 class NoCancelButton final : public CancelButton {
@@ -61,14 +21,36 @@ public:
     void SetCaption(std::string_view /*caption*/) override {}
 };
 
+// Developer traces go to `errors` for as long as it lives.
+class TracesTo {
+public:
+    explicit TracesTo(LineOutput& errors)
+        : m_previous(SetTraceSink([&errors](std::string_view text) {
+              // Each trace brings its own line end.
+              errors.Add(text.substr(0, text.find_last_not_of('\n') + 1));
+          })) {}
+    ~TracesTo() { SetTraceSink(std::move(m_previous)); }
+    TracesTo(const TracesTo&) = delete;
+    TracesTo& operator=(const TracesTo&) = delete;
+
+private:
+    TraceSink m_previous;
+};
+
 }  // namespace
 
-int RunHeadlessStation(std::ostream& out, std::ostream& err) {
+int RunHeadlessStation() {
+    LineOutput errors(STDERR_FILENO);
+    const auto complain = [&errors](std::string_view text) {
+        errors.Add(std::string(kErrorPrefix) + std::string(text));
+    };
+    LineOutput log(STDOUT_FILENO, complain);
+    const TracesTo traces(errors);
     PlainMessagePump pump;
     const StopSignals stopSignals(pump.QuitDescriptor());
-    StreamLogView logView(out);
+    LineLogView logView([&log](std::string_view line) { log.Add(line); });
     PassRows passes;
-    StreamMessageBoxes messages(err, kErrorPrefix);
+    LineMessageBoxes messages(complain, "");
     NoCancelButton cancelButton;
 
     Tuner tuner({logView, passes, messages, pump, cancelButton});
@@ -76,12 +58,12 @@ int RunHeadlessStation(std::ostream& out, std::ostream& err) {
     try {
         tuner.OnNextPass();
     } catch (CSerialException* error) {
-        err << kErrorPrefix << tuner.DescribeSerialError(*error) << std::endl;
+        complain(tuner.DescribeSerialError(*error));
         error->Delete();
         return 1;
     }
     if (!stopSignals.Received()) {
-        err << kErrorPrefix << "the run ended by itself; the log above says why" << std::endl;
+        complain("the run ended by itself; the log above says why");
         return 1;
     }
     return 0;

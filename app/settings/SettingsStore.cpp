@@ -21,13 +21,17 @@ constexpr std::int32_t kLastComPort = 4;
 }  // namespace
 
 std::filesystem::path VantrelKeyFile() {
-    return VantrelConfigFolder() / "Vantrel.conf";
+    const std::filesystem::path folder = VantrelConfigFolder();
+    return folder.empty() ? folder : folder / "Vantrel.conf";
 }
 
 SettingsStore::SettingsStore(ActivityLog& log, std::filesystem::path keyFile)
     : m_log(log), m_keyFile(std::move(keyFile)) {}
 
 void SettingsStore::ReadSettings() {
+    if (m_keyFile.empty()) {
+        return;
+    }
     const std::optional<RegistryKey> key = RegistryKey::Open(m_keyFile, RegistryAccess::QueryValue);
     if (!key) {
         return;
@@ -48,6 +52,9 @@ void SettingsStore::ReadSettings() {
 }
 
 bool SettingsStore::WriteStation(const StationLocation& station) {
+    if (m_keyFile.empty()) {
+        return false;
+    }
     std::optional<RegistryKey> key = RegistryKey::Open(m_keyFile, RegistryAccess::SetValue);
     if (!key) {
         return false;
@@ -63,6 +70,12 @@ bool SettingsStore::WriteStation(const StationLocation& station) {
 }
 
 bool SettingsStore::WriteSettings() {
+    if (m_keyFile.empty()) {
+        m_log.LogMessage(ReportVerbose,
+                         "Settings not saved: no home folder to keep them in (HOME is not set and "
+                         "the password database has none)");
+        return false;
+    }
     std::optional<RegistryKey> key = RegistryKey::Open(m_keyFile, RegistryAccess::SetValue);
     if (key) {
         key->SetString(kDirectoryValue, m_strDirectory);

@@ -11,7 +11,8 @@
 #include "services/DataMode.h"
 
 // The file that holds Vantrel's settings key: Vantrel.conf in Vantrel's
-// per-user folder (normally ~/.config/vantrel).
+// per-user folder (normally ~/.config/vantrel); empty when there is no such
+// folder.
 std::filesystem::path VantrelKeyFile();
 
 // Where the station stands: degrees north and east, metres above the WGS-84
@@ -29,8 +30,9 @@ class SettingsStore {
 public:
     explicit SettingsStore(ActivityLog& log, std::filesystem::path keyFile = VantrelKeyFile());
 
-    // Takes every value the store has; a missing key changes nothing and
-    // logs nothing, a missing or unreadable value keeps its setting.
+    // Takes every value the store has; a missing key (or no key file at
+    // all) changes nothing and logs nothing, a missing or unreadable value
+    // keeps its setting.
     void ReadSettings();
     // False, after logging it, when the settings could not be written.
     bool WriteSettings();

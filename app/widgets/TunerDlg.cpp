@@ -1,6 +1,12 @@
 #include "app/widgets/TunerDlg.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -10,7 +16,6 @@
 #include <QMessageBox>
 #include <QStyle>
 
-#include "app/widgets/AboutDlg.h"
 #include "app/widgets/DialogUnits.h"
 #include "app/widgets/FolderPickDlg.h"
 #include "services/DataMode.h"
@@ -25,6 +30,15 @@ constexpr std::array<const char*, kPassColumns> kWidestCells{
 // Room a cell leaves around its text.
 constexpr int kCellPadding = 12;
 
+// An eventfd the stop signals count on.
+UniqueFd NewSignalCounter() {
+    UniqueFd counter(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!counter.IsValid()) {
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    }
+    return counter;
+}
+
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -32,11 +46,17 @@ QString FromUtf8(std::string_view text) {
 }  // namespace
 
 CTunerDlg::CTunerDlg(QWidget* parent)
-    : QDialog(parent), m_tuner({m_logModel, m_passModel, *this, m_pump, *this}) {
+    : QDialog(parent),
+      m_tuner({m_logModel, m_passModel, *this, m_pump, *this}),
+      m_stopSignalCount(NewSignalCounter()),
+      m_stopSignals(m_stopSignalCount.Get()),
+      m_stopSignalNotifier(m_stopSignalCount.Get(), QSocketNotifier::Read) {
     setObjectName(QStringLiteral("tunerDialog"));
     setWindowTitle(QStringLiteral("Vantrel"));
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     m_tuner.Port().SetReplyWait(&m_pump);
+    QObject::connect(&m_stopSignalNotifier, &QSocketNotifier::activated, this,
+                     [this] { OnStopSignal(); });
 
     BuildMenus();
     BuildButtons();
@@ -248,22 +268,35 @@ void CTunerDlg::ShowSettingsInForce() {
 }
 
 void CTunerDlg::OnNextPass() {
-    // A press during a run is refused: the button is off until the run ends.
-    m_nextPass.setEnabled(false);
-    m_runActive = true;
+    SetRunActive(true);
     try {
         m_tuner.OnNextPass();
     } catch (CSerialException* error) {
         const std::string text = m_tuner.DescribeSerialError(*error);
         error->Delete();
+        SetRunActive(false);
         ShowMessageBox(text);
     }
-    m_runActive = false;
-    m_nextPass.setEnabled(true);
+    SetRunActive(false);
     // A quit no run has taken reaches the dialog, as it would its modal loop.
-    if (m_pump.TakeQuit()) {
+    if (m_pump.TakeQuit() || m_closeAfterRun) {
         done(QDialog::Rejected);
     }
+}
+
+void CTunerDlg::SetRunActive(bool active) {
+    m_runActive = active;
+    // A press during a run is refused: the button is off until the run ends.
+    m_nextPass.setEnabled(!active);
+    // The picker waits for the user, and a run's folder is fixed at its start.
+    m_actionLocation.setEnabled(!active);
+}
+
+void CTunerDlg::OnStopSignal() {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t taken = ::read(m_stopSignalCount.Get(), &count, sizeof count);
+    m_closeAfterRun = m_runActive;
+    reject();
 }
 
 void CTunerDlg::reject() {
@@ -282,17 +315,17 @@ bool CTunerDlg::event(QEvent* event) {
 }
 
 void CTunerDlg::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    menu.addAction(QStringLiteral("Mi&nimize"), this, [this] { showMinimized(); });
+    m_windowMenu.clear();
+    m_windowMenu.addAction(QStringLiteral("Mi&nimize"), this, [this] { showMinimized(); });
     if (isMaximized()) {
-        menu.addAction(QStringLiteral("&Restore"), this, [this] { showNormal(); });
+        m_windowMenu.addAction(QStringLiteral("&Restore"), this, [this] { showNormal(); });
     } else {
-        menu.addAction(QStringLiteral("Ma&ximize"), this, [this] { showMaximized(); });
+        m_windowMenu.addAction(QStringLiteral("Ma&ximize"), this, [this] { showMaximized(); });
     }
-    menu.addAction(QStringLiteral("&Close"), this, [this] { reject(); });
-    menu.addSeparator();
-    menu.addAction(QStringLiteral("&About Vantrel..."), this, [this] { OnAbout(); });
-    menu.exec(event->globalPos());
+    m_windowMenu.addAction(QStringLiteral("&Close"), this, [this] { reject(); });
+    m_windowMenu.addSeparator();
+    m_windowMenu.addAction(QStringLiteral("&About Vantrel..."), this, [this] { OnAbout(); });
+    m_windowMenu.popup(event->globalPos());
 }
 
 void CTunerDlg::SetCaption(std::string_view caption) {
@@ -300,12 +333,20 @@ void CTunerDlg::SetCaption(std::string_view caption) {
 }
 
 void CTunerDlg::ShowMessageBox(std::string_view text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Vantrel"), FromUtf8(text),
-                    QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("messageBox"));
+    // Qt owns it through its parent, and deletes it once it is closed.
+    auto* const box = std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Vantrel"),
+                                                    FromUtf8(text), QMessageBox::Ok, this)
+                          .release();
+    box->setObjectName(QStringLiteral("messageBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
     // The system's texts stand as they are, angle brackets and all.
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    box->setTextFormat(Qt::PlainText);
+    if (m_runActive) {
+        // Window-modal and not waited for: the run goes on behind it.
+        box->open();
+    } else {
+        box->exec();
+    }
 }
 
 void CTunerDlg::OnLocationOfDataFile() {
@@ -314,8 +355,9 @@ void CTunerDlg::OnLocationOfDataFile() {
 }
 
 void CTunerDlg::OnAbout() {
-    CAboutDlg about(this);
-    about.exec();
+    m_about.show();
+    m_about.raise();
+    m_about.activateWindow();
 }
 
 void CTunerDlg::CopyLogSelection() {

@@ -8,19 +8,28 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <array>
 #include <string_view>
 
 #include "app/Tuner.h"
+#include "app/widgets/AboutDlg.h"
 #include "app/widgets/LogListModel.h"
 #include "app/widgets/PassListModel.h"
 #include "app/widgets/QtMessagePump.h"
+#include "platform/kernel/StopSignals.h"
+#include "platform/kernel/UniqueFd.h"
 
 // The main window: the pass list, the log, "Next Pass", "Cancel" and
 // "Clear List", and the menus. It only wires widgets to the tuner, which
 // holds the state and does the work.
+//
+// Nothing it opens during a run holds the run up: message boxes, the About
+// box and the window menu do not wait for the user, and the folder picker
+// is not offered. SIGINT, SIGTERM and SIGHUP end a run as "Cancel" does,
+// then close the window.
 class CTunerDlg final : public QDialog, private CancelButton, private MessageBoxPresenter {
 public:
     explicit CTunerDlg(QWidget* parent = nullptr);
@@ -51,9 +60,11 @@ private:
     void ShowSettingsInForce();
 
     void OnNextPass();
+    void SetRunActive(bool active);
     void OnLocationOfDataFile();
     void OnAbout();
     void CopyLogSelection();
+    void OnStopSignal();
 
     // The models outlive the tuner that fills them; the tuner reads the
     // settings as it is made.
@@ -62,6 +73,11 @@ private:
     QtMessagePump m_pump{*this};
     Tuner m_tuner;
     bool m_runActive = false;
+    // A stop signal came: the window closes once the run has ended.
+    bool m_closeAfterRun = false;
+    UniqueFd m_stopSignalCount;
+    StopSignals m_stopSignals;
+    QSocketNotifier m_stopSignalNotifier;
     // The "Reporting" item last chosen: "Verbose" and "Error Only" set the
     // same level, and the menu shows the one the user picked.
     QAction* m_reportingChosen = nullptr;
@@ -92,6 +108,8 @@ private:
     QPushButton m_clearList;
     QTreeView m_listPasses;
     QListView m_listLog;
+    CAboutDlg m_about{this};
+    QMenu m_windowMenu{this};
     // Layouts after the widgets and nested ones last, so each is gone
     // before what it arranges or holds.
     QGridLayout m_layout;

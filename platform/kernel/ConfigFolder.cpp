@@ -1,20 +1,41 @@
 #include "platform/kernel/ConfigFolder.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
-// The base folder `variable` names, else `belowHome` inside HOME.
-std::filesystem::path BaseFolder(const char* variable, const char* belowHome) {
-    const char* const xdg = std::getenv(variable);
-    if (xdg != nullptr && std::filesystem::path(xdg).is_absolute()) {
-        return xdg;
+bool IsAbsolute(const char* folder) {
+    return folder != nullptr && std::filesystem::path(folder).is_absolute();
+}
+
+// HOME, else the password database's home folder for this user: a service
+// or a cron job may run without HOME.
+std::filesystem::path HomeFolder() {
+    if (const char* const home = std::getenv("HOME"); IsAbsolute(home)) {
+        return home;
     }
-    const char* const home = std::getenv("HOME");
-    if (home != nullptr && std::filesystem::path(home).is_absolute()) {
-        return std::filesystem::path(home) / belowHome;
+    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && IsAbsolute(found->pw_dir)) {
+        return found->pw_dir;
     }
     return {};
+}
+
+// The base folder `variable` names, else `belowHome` inside the home folder.
+std::filesystem::path BaseFolder(const char* variable, const char* belowHome) {
+    if (const char* const xdg = std::getenv(variable); IsAbsolute(xdg)) {
+        return xdg;
+    }
+    const std::filesystem::path home = HomeFolder();
+    return home.empty() ? home : home / belowHome;
 }
 
 std::filesystem::path VantrelFolderIn(const std::filesystem::path& base) {

@@ -3,8 +3,9 @@
 #include <filesystem>
 
 // Vantrel's per-user folders, as the XDG rules place them. A base variable
-// that is unset or relative is ignored, as those rules say; a folder is
-// empty when neither it nor HOME gives an absolute path.
+// that is unset or relative is ignored, as those rules say; the home folder
+// is HOME, else the password database's. A folder is empty, never
+// relative, when none of them gives an absolute path.
 
 // $XDG_CONFIG_HOME/vantrel, with ~/.config by default: settings, COM port
 // links and hooks.

@@ -145,11 +145,13 @@ protected:
         timer->start(20);
     }
 
-    // Presses OK on every message box the dialog shows, noting its text.
+    // Presses OK on every message box the dialog shows, noting its text,
+    // unless the test leaves them open for now.
     void DismissMessageBoxes() {
         Poll([this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box != nullptr && box->objectName() == QLatin1String("messageBox")) {
+            if (box != nullptr && box->objectName() == QLatin1String("messageBox") &&
+                !m_leaveBoxesOpen) {
                 m_boxes.append(box->text());
                 box->button(QMessageBox::Ok)->click();
             }
@@ -182,7 +184,7 @@ protected:
     }
 
     void ShortenWaits() {
-        m_dialog->GetTuner().Scheduler().SetCheckSecondsForTesting(1);
+        m_dialog->GetTuner().Scheduler().SetCheckPeriodForTesting(1s);
         m_dialog->GetTuner().Port().SetReplyTimeout(300ms);
     }
 
@@ -190,6 +192,7 @@ protected:
     ScopedTimeZone m_timeZone{kTimeZone};
     SimulatedStation m_station;
     QStringList m_boxes;
+    bool m_leaveBoxesOpen = false;
     std::unique_ptr<CTunerDlg> m_dialog;
     std::vector<std::unique_ptr<QTimer>> m_pollers;
 };

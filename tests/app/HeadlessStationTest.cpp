@@ -2,8 +2,12 @@
 
 #include <signal.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,7 +26,17 @@ class HeadlessStationTest : public ::testing::Test {
 protected:
     HeadlessStationTest() { station.WriteCatalogue(SimulatedStation::kCatalogue); }
 
-    ChildProcess Start() { return ChildProcess({VANTREL_PATH, "--headless"}); }
+    ChildProcess Start(const ChildOptions& options = {}) {
+        return ChildProcess({VANTREL_PATH, "--headless"}, options);
+    }
+    // The receiver's last words when a run is ended: off, then closed down.
+    Strings LastCommands(std::size_t count) const {
+        const Strings commands = station.Commands();
+        return Strings(
+            commands.end() - static_cast<std::ptrdiff_t>(std::min(count, commands.size())),
+            commands.end());
+    }
+    static inline const Strings kEnd{"H100\\r\\n", "P100\\r\\n", "\\0P100\\r\\n"};
 
     static Strings Lines(const std::string& text) {
         Strings lines;
@@ -88,4 +102,59 @@ TEST_F(HeadlessStationTest, APortThatFailsEndsItWithThePortAndTheReason) {
               std::string::npos)
         << vantrel.Errors();
     EXPECT_TRUE(station.Commands().empty());
+}
+
+// A log reader that stops reading (a full pipe) holds up neither the pass's
+// retune nor, once it reads again, any line; SIGHUP ends the run as Cancel.
+TEST_F(HeadlessStationTest, AStalledLogReaderHoldsUpNothingAndSighupEndsTheRunCleanly) {
+    station.WritePassList(SimulatedStation::PassLine(CurrentCalendarTime() + 5, 600, "NOAA 19"));
+    ChildProcess vantrel = Start({.closed = {}, .fullOutput = true});
+    ASSERT_TRUE(station.AwaitCommands(9, 20s));
+    EXPECT_EQ(station.Commands().back(), SimulatedStation::kNoaa19Commands[2]);
+    ASSERT_TRUE(vantrel.AwaitOutput("Asking Sat To Tune to <NOAA 19> Sat\n", 10s));
+    vantrel.Signal(SIGHUP);
+    EXPECT_EQ(vantrel.Wait(10s), 0);
+    EXPECT_EQ(LastCommands(3), kEnd);
+    EXPECT_NE(vantrel.Output().find(std::string(4096, '.') + "Settings Read to Registry\n"),
+              std::string::npos);
+}
+
+TEST_F(HeadlessStationTest, ALogReaderThatGoesAwayIsSaidOnceAndTheRunGoesOn) {
+    station.WritePassList("");
+    ChildProcess vantrel = Start();
+    ASSERT_TRUE(vantrel.AwaitOutput("Settings Read to Registry\n", 10s));
+    vantrel.CloseOutput();
+    ASSERT_TRUE(station.AwaitCommands(6, 20s));
+    vantrel.Signal(SIGTERM);
+    EXPECT_EQ(vantrel.Wait(10s), 0);
+    EXPECT_EQ(LastCommands(3), kEnd);
+    const std::string errors = vantrel.Errors();
+    const std::string gone = "vantrel: the log's reader is gone (Broken pipe); the run goes on\n";
+    EXPECT_EQ(errors.find(gone), errors.rfind(gone)) << errors;
+    EXPECT_NE(errors.find(gone), std::string::npos) << errors;
+}
+
+// Descriptors the run opens must not take the numbers of closed standard ones.
+TEST_F(HeadlessStationTest, StartedWithoutStandardDescriptorsItGivesThemDevNull) {
+    station.WritePassList("");
+    ChildProcess vantrel = Start({.closed = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}});
+    ASSERT_TRUE(station.AwaitCommands(6, 20s));
+    for (const int standard : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        const std::string link =
+            "/proc/" + std::to_string(vantrel.Pid()) + "/fd/" + std::to_string(standard);
+        EXPECT_EQ(std::filesystem::read_symlink(link), "/dev/null") << link;
+    }
+    vantrel.Signal(SIGTERM);
+    EXPECT_EQ(vantrel.Wait(10s), 0);
+    EXPECT_EQ(LastCommands(3), kEnd);
+}
+
+// What the service's restart depends on.
+TEST_F(HeadlessStationTest, ARunThatEndsByItselfExitsWithStatusOne) {
+    station.WritePassList("2026 S 1 1 NOAA 19\n");
+    ChildProcess vantrel = Start();
+    EXPECT_EQ(vantrel.Wait(20s), 1);
+    EXPECT_EQ(LastCommands(3), kEnd);
+    EXPECT_NE(vantrel.Errors().find("vantrel: the run ended by itself; the log above says why\n"),
+              std::string::npos);
 }

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <tuple>
 
 #include "app/settings/SettingsStore.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -154,4 +157,31 @@ TEST_F(SettingsStoreTest, StationLocationReadsBackExactlyAndOutlivesSave) {
         fresh.ReadSettings();
         EXPECT_FALSE(fresh.GetStation()) << stored;
     }
+}
+
+// A service or cron job may run without HOME: the settings are then the
+// home folder's from the password database, or none; never the working
+// folder's. (Also run as a user the password database does not know.)
+TEST(SettingsWithoutHome, AreNeverTakenFromOrSavedInTheWorkingFolder) {
+    const ScopedEnvironmentVariable home("HOME", std::nullopt);
+    const ScopedEnvironmentVariable config("XDG_CONFIG_HOME", std::nullopt);
+    const TempDir work;
+    const ScopedWorkingDirectory inWork(work.Path());
+    work.Write("Vantrel.conf", "[General]\nCom%20Port=3\n");
+    const passwd* const user = ::getpwuid(::getuid());
+    LogLines view;
+    ActivityLog log{view};
+    SettingsStore settings(log);
+    settings.ReadSettings();
+    EXPECT_EQ(settings.GetComPort(), 1);
+    if (user != nullptr) {
+        EXPECT_EQ(VantrelKeyFile(), fs::path(user->pw_dir) / ".config/vantrel/Vantrel.conf");
+        return;
+    }
+    EXPECT_TRUE(VantrelKeyFile().empty());
+    settings.OnSave();
+    EXPECT_EQ(view.NewestFirst(),
+              Lines{"Settings not saved: no home folder to keep them in (HOME is not set and the "
+                    "password database has none)"});
+    EXPECT_EQ(FileContents(work.Path() / "Vantrel.conf"), "[General]\nCom%20Port=3\n");
 }

@@ -393,7 +393,7 @@ protected:
     TunedHookRunTest() {
         station.WriteCatalogue(SimulatedStation::kCatalogue);
         port.SetReplyTimeout(400ms);
-        scheduler.SetCheckSecondsForTesting(1);
+        scheduler.SetCheckPeriodForTesting(1s);
         tunings.next = &hook;
     }
     ~TunedHookRunTest() override { EndRun(); }
@@ -419,7 +419,7 @@ TEST_F(TunedHookRunTest, TheHookIsRunAfterEachRetuneWithThePassItIsFor) {
         Script("echo \"$1 $VANTREL_FREQUENCY_MHZ $VANTREL_PASS_START $VANTREL_PASS_END\""));
     const std::time_t passStart = CurrentCalendarTime() + 4;
     station.WritePassList(SimulatedStation::PassLine(passStart, 3, "NOAA 19"));
-    StartRun({1, 1, ""});
+    StartRun({1, ""});
     ASSERT_TRUE(view.AwaitLines("Hook <tuned> ended with status <0>", 3, kPatience));
     ASSERT_TRUE(QuitRun(10s));
     EXPECT_FALSE(ZombieLeft());
@@ -452,7 +452,7 @@ TEST_F(TunedHookRunTest, AHookThatRunsOnHoldsUpNeitherTheChecksNorTheEndOfTheRun
     const std::filesystem::path gate = files.MakeGate();
     files.WriteHook(Script("read line < \"" + gate.string() + "\""));
     station.WritePassList("");
-    StartRun({1, 1, ""});
+    StartRun({1, ""});
     ASSERT_TRUE(view.AwaitLines("Hook <tuned> started for <DEFAULT>", 1, kPatience));
     const std::size_t checks = view.Count("SatTimer Gone off");
     EXPECT_TRUE(view.AwaitLines("SatTimer Gone off", checks + 2, kPatience));

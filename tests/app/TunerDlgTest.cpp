@@ -1,10 +1,12 @@
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
 #include <QTreeView>
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "tests/app/DialogFixture.h"
@@ -39,12 +41,17 @@ std::vector<QAction*> AllActions(const QWidget& menu) {
     return all;
 }
 
-void Trigger(const QWidget& menu, const char* name) {
+QAction* FindAction(const QWidget& menu, const char* name) {
     for (QAction* action : AllActions(menu)) {
         if (action->objectName() == QLatin1String(name)) {
-            action->trigger();
+            return action;
         }
     }
+    throw std::runtime_error(std::string("no action ") + name);
+}
+
+void Trigger(const QWidget& menu, const char* name) {
+    FindAction(menu, name)->trigger();
 }
 
 Lines Checked(const QWidget& menu) {
@@ -79,7 +86,8 @@ TEST_F(TunerDlgTest, TitleMenusListsAndKeyboard) {
     }
     EXPECT_EQ(headings, (Lines{"Start", "End", "Length", "Name"}));
     EXPECT_EQ(LogLines(), Lines{"Settings Read to Registry"});
-    for (const QPushButton* button : m_dialog->findChildren<QPushButton*>()) {
+    for (const QPushButton* button :
+         m_dialog->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly)) {
         EXPECT_FALSE(button->isDefault() || button->autoDefault()) << button->text().toStdString();
     }
 
@@ -93,18 +101,10 @@ TEST_F(TunerDlgTest, TitleMenusListsAndKeyboard) {
     EXPECT_EQ(focusOrder, (Lines{"nextPassButton", "cancelButton", "clearListButton", "logList",
                                  "passList", "nextPassButton"}));
 
-    QString aboutTitle;
-    Poll([&aboutTitle] {
-        auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (about == nullptr) {
-            return false;
-        }
-        aboutTitle = about->windowTitle();
-        about->accept();
-        return true;
-    });
     Trigger(MenuBar(), "actionAbout");
-    EXPECT_EQ(aboutTitle.toStdString(), "About Vantrel");
+    const auto& about = Child<QDialog>("aboutDialog");
+    EXPECT_TRUE(about.isVisible());
+    EXPECT_EQ(about.windowTitle().toStdString(), "About Vantrel");
 }
 
 TEST_F(TunerDlgTest, CheckMarksFollowChoicesSaveStoresThemAndTheLogCopies) {
@@ -229,6 +229,77 @@ TEST_F(TunerDlgSilentReceiverTest, UnknownErrorShutsTheRunDownAndTheQueuedQuitEn
     const Lines expected = Concat({std::span(kStartUp).first(2), kPowerOff, kCloseDown});
     m_station.AwaitCommands(expected.size(), 2s);
     EXPECT_EQ(m_station.Commands(), expected);
+}
+
+// A user who opens About, the window menu or a message box and walks away
+// must not miss a pass.
+TEST_F(TunerDlgTest, WhatTheUserOpensDuringARunHoldsUpNoCheck) {
+    ShortenWaits();
+    m_leaveBoxesOpen = true;
+    bool pickerOffered = true;
+    bool allOpen = false;
+    QMenu& windowMenu = *m_dialog->findChild<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
+    const auto checks = [this] { return std::ranges::count(LogLines(), "SatTimer Gone off"); };
+    long checksWhenOpened = 0;
+    Poll([&] {
+        if (Caption() != "Turn Off Pcr" || QApplication::activeModalWidget() == nullptr) {
+            return false;
+        }
+        pickerOffered = FindAction(MenuBar(), "actionLocation")->isEnabled();
+        checksWhenOpened = checks();
+        Trigger(MenuBar(), "actionAbout");
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                  m_dialog->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(m_dialog.get(), &menuKey);
+        Poll([&] {
+            if (checks() < checksWhenOpened + 2) {
+                return false;
+            }
+            allOpen = Child<QDialog>("aboutDialog").isVisible() && windowMenu.isVisible() &&
+                      QApplication::activeModalWidget() != nullptr;
+            windowMenu.close();
+            Child<QDialog>("aboutDialog").close();
+            m_leaveBoxesOpen = false;
+            QTest::mouseClick(&Cancel(), Qt::LeftButton);
+            return true;
+        });
+        return true;
+    });
+    // No PassList.txt: its box comes up as the run starts.
+    const AfterRun after = RunThenCancel([] {}, 20s);
+    EXPECT_FALSE(pickerOffered);
+    EXPECT_TRUE(allOpen);
+    EXPECT_TRUE(FindAction(MenuBar(), "actionLocation")->isEnabled());
+    EXPECT_EQ(m_boxes, QStringList{QStringLiteral("Can Not Open WxTrack Passlist.txt File")});
+    m_boxes.clear();
+}
+
+// Logout, kill or a closed terminal: the run ends as Cancel ends it, then
+// the window closes; without a run it just closes.
+TEST_F(TunerDlgTest, StopSignalsEndTheRunWithItsShutdownThenCloseTheWindow) {
+    m_station.WritePassList("");
+    ShortenWaits();
+    Poll([this] {
+        if (m_station.Commands().size() < 6) {
+            return false;
+        }
+        ::raise(SIGTERM);
+        return true;
+    });
+    EXPECT_EQ(Exec([this] { QTest::mouseClick(&NextPass(), Qt::LeftButton); }), QDialog::Rejected);
+    EXPECT_FALSE(m_dialog->isVisible());
+    m_dialog.reset();
+    const Lines expected =
+        Concat({kStartUp, SimulatedStation::kDefaultCommands, kPowerOff, kCloseDown});
+    m_station.AwaitCommands(expected.size(), 2s);
+    EXPECT_EQ(m_station.Commands(), expected);
+
+    for (const int signal : {SIGINT, SIGHUP}) {
+        // One window takes the signals at a time.
+        m_dialog.reset();
+        m_dialog = std::make_unique<CTunerDlg>();
+        EXPECT_EQ(Exec([signal] { ::raise(signal); }, 5s), QDialog::Rejected) << signal;
+    }
 }
 
 TEST_F(TunerDlgTest, PortThatCannotOpenIsShownAndTheDialogStaysUsable) {

@@ -26,7 +26,7 @@ protected:
     PassSchedulerTest() {
         station.WriteCatalogue(SimulatedStation::kCatalogue);
         port.SetReplyTimeout(kReplyTimeout);
-        scheduler.SetCheckSecondsForTesting(1);
+        scheduler.SetCheckPeriodForTesting(1s);
     }
     ~PassSchedulerTest() override { EndRun(); }
 
@@ -45,7 +45,7 @@ protected:
 
     SimulatedStation station;
     CapturedDiagnostics diagnostics;
-    RunSettings settings{1, 1, ""};
+    RunSettings settings{1, ""};
 };
 
 }  // namespace
@@ -114,9 +114,9 @@ TEST_F(PassSchedulerTest, AtThresholdOneARunShowsOnlyItsTunings) {
 TEST_F(PassSchedulerTest, APortThatCannotBeOpenedEndsTheRunWithoutItsShutdown) {
     station.StopSimulator();
     for (const auto& [number, error] : {std::pair{1, ENOENT}, {0, ENODEV}, {256, ENODEV}}) {
-        settings.comPort = number;
+        receiver.SetComPort(number);
         try {
-            scheduler.OnNextPass(settings);
+            scheduler.OnNextPass(receiver, settings);
             ADD_FAILURE() << "COM" << number << " opened";
         } catch (CSerialException* exception) {
             EXPECT_EQ(exception->m_dwError, static_cast<std::uint32_t>(error)) << "COM" << number;
@@ -126,4 +126,39 @@ TEST_F(PassSchedulerTest, APortThatCannotBeOpenedEndsTheRunWithoutItsShutdown) {
     EXPECT_TRUE(cancelButton.captions.empty());
     EXPECT_TRUE(view.Lines().empty());
     EXPECT_TRUE(diagnostics.assertions.empty());
+}
+
+// A port that failed halfway through a retune leaves commands queued and the
+// write event set; the next run must still retune, whole, at its first check.
+TEST_F(PassSchedulerTest, ANewRunSendsNothingLeftOverFromARetuneThatFailedHalfway) {
+    station.WritePassList("");
+    ASSERT_TRUE(catalogue.LoadSatellite("DEFAULT"));
+    exchange.RequestRetune(std::nullopt);
+    std::string sent;
+    ASSERT_TRUE(exchange.NextRadioCommand(sent));
+    StartRun();
+    ASSERT_TRUE(view.AwaitLines("SatTimer Gone off", 2, kPatience));
+    QuitRun();
+
+    Strings expected{"H1?\\r\\n", "H101\\r\\n", "H1?\\r\\n"};
+    expected.insert(expected.end(), std::begin(SimulatedStation::kDefaultCommands),
+                    std::end(SimulatedStation::kDefaultCommands));
+    expected.push_back("H100\\r\\n");
+    EXPECT_EQ(CommandsOnceThere(expected.size()), expected);
+    ASSERT_EQ(tunings.sent.size(), 1u);
+    EXPECT_EQ(tunings.sent.front().satellite, "DEFAULT");
+}
+
+// Every other test shortens the period; a user's run checks every ten seconds.
+TEST(PassSchedulerDefaults, ChecksAgainTenSecondsAfterItsFirstCheck) {
+    SimulatedStation station;
+    station.WriteCatalogue(SimulatedStation::kCatalogue);
+    station.WritePassList("");
+    RunParts run;
+    run.StartRun({1, ""});
+    ASSERT_TRUE(run.view.AwaitLines("SatTimer Gone off", 1, 10s));
+    const auto firstCheck = std::chrono::steady_clock::now();
+    ASSERT_TRUE(run.view.AwaitLines("SatTimer Gone off", 2, 15s));
+    EXPECT_GE(std::chrono::steady_clock::now() - firstCheck, 9s);
+    ASSERT_TRUE(run.QuitRun(10s));
 }

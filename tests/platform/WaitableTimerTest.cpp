@@ -46,6 +46,18 @@ TEST(WaitableTimer, FiresAtItsDueTimeAndTheWaitClearsIt) {
     EXPECT_EQ(WaitForSingleObject(timer, 0), WAIT_TIMEOUT);
 }
 
+// The wall clock reads an hour ahead of the system's: as if it was stepped
+// back an hour (NTP at boot, date -s) right after the due time was taken.
+TEST(WaitableTimer, AWallClockSteppedAfterArmingNeitherDelaysNorAdvancesIt) {
+    constexpr std::int64_t kHour = 3600 * kFileTimeTicksPerSecond;
+    for (const std::int64_t step : {kHour, -kHour}) {
+        WaitableTimer timer([step] { return CurrentFileTime() + step; });
+        ASSERT_TRUE(timer.Set(CurrentFileTime() + step + kFileTimeTicksPerSecond / 5));
+        EXPECT_EQ(WaitForSingleObject(timer, 0), WAIT_TIMEOUT) << step;
+        EXPECT_EQ(WaitForSingleObject(timer, 10000), WAIT_OBJECT_0) << step;
+    }
+}
+
 TEST(WaitableTimer, CancelAndRearmingClearAnUnclaimedExpiry) {
     WaitableTimer timer;
     // Fired but not yet claimed by a wait, as the run loop's poll sees it.

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "radio/Pcr1000Link.h"
 #include "radio/TuningExchange.h"
 #include "tests/serial/FakeReceiverLine.h"
 #include "tests/serial/SerialTestSupport.h"
@@ -69,20 +70,26 @@ TEST_F(TuningExchangeTest, ThePassLengthReadsAsItsLeadingNumberOrAsNothing) {
     }
 }
 
-TEST(TuningExchange, CloseDownGoesTwiceWithItsZeroByteToAnOpenPortOnly) {
+TEST(Pcr1000Link, CloseDownGoesTwiceWithItsZeroByteToAnOpenPortOnly) {
     ConfigHome home;
     FakeReceiverLine line{home.Path()};
     CapturedDiagnostics diagnostics;
     CSerialPort port;
-    SendCloseDown(port);
+    LogLines view;
+    ActivityLog log{view};
+    struct : QuitRequester {
+        void RequestQuit() override {}
+    } noQuits;
+    Pcr1000Link link(port, log, noQuits);
+    link.CloseDown();
     OpenCom1(port);
-    SendCloseDown(port);
+    link.CloseDown();
     // What follows shows that nothing more came before it.
     port.Write("END", 3);
     using namespace std::string_literals;
     EXPECT_EQ(line.Receive(17), "P100\r\n\0P100\r\n\0END"s);
     port.Close();
-    SendCloseDown(port);
+    link.CloseDown();
     EXPECT_TRUE(diagnostics.assertions.empty()) << "a closed port was written to";
     EXPECT_TRUE(diagnostics.traces.empty());
 }

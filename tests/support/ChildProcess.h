@@ -15,16 +15,27 @@
 
 #include "platform/kernel/UniqueFd.h"
 
+// How a test starts a ChildProcess, beside its words.
+struct ChildOptions {
+    // Standard descriptors the program starts without.
+    std::vector<int> closed;
+    // Its standard output starts full, as a reader that stopped leaves it.
+    bool fullOutput = false;
+};
+
 // A program run by a test, with its standard output and error in pipes
 // that are read as the test asks for them. It inherits the test's
 // environment and working directory; it is stopped with SIGTERM at the end.
 class ChildProcess {
 public:
-    explicit ChildProcess(std::vector<std::string> words) {
+    explicit ChildProcess(std::vector<std::string> words, const ChildOptions& options = {}) {
         UniqueFd outWrite;
         UniqueFd errWrite;
         OpenPipe(m_out, outWrite);
         OpenPipe(m_err, errWrite);
+        if (options.fullOutput) {
+            Fill(outWrite);
+        }
         std::vector<char*> argv;
         for (std::string& word : words) {
             argv.push_back(word.data());
@@ -34,6 +45,9 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, outWrite.Get(), STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, errWrite.Get(), STDERR_FILENO);
+        for (const int descriptor : options.closed) {
+            posix_spawn_file_actions_addclose(&actions, descriptor);
+        }
         const int failed = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         if (failed != 0) {
@@ -80,6 +94,9 @@ public:
         m_pid = 0;
         return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
     }
+    // The reader of its standard output goes away.
+    void CloseOutput() { m_out.Reset(); }
+
     // SIGTERM and wait.
     int Stop() {
         Signal(SIGTERM);
@@ -104,6 +121,14 @@ private:
         }
         readEnd.Reset(ends[0]);
         writeEnd.Reset(ends[1]);
+    }
+    // Shrinks the pipe to one page and fills it.
+    static void Fill(const UniqueFd& writeEnd) {
+        const int size = ::fcntl(writeEnd.Get(), F_SETPIPE_SZ, 4096);
+        const std::string page(static_cast<std::size_t>(std::max(size, 0)), '.');
+        if (size <= 0 || ::write(writeEnd.Get(), page.data(), page.size()) != size) {
+            throw std::runtime_error("cannot fill the pipe");
+        }
     }
     // Reads what arrives within `milliseconds`; false at the stream's end or time-out.
     static bool ReadMore(const UniqueFd& pipe, std::string& text, int milliseconds) {

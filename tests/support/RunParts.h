@@ -12,6 +12,7 @@
 #include "planning/PassScheduler.h"
 #include "planning/PlainMessagePump.h"
 #include "platform/kernel/FileTime.h"
+#include "radio/Pcr1000Link.h"
 
 // Log lines that a run on another thread writes while the test waits for them.
 class SharedLogLines final : public LogView {
@@ -91,7 +92,8 @@ struct RunParts {
 
     // Starts a run on another thread, as "Next Pass" would.
     void StartRun(const RunSettings& settings) {
-        run = std::async(std::launch::async, [this, settings] { scheduler.OnNextPass(settings); });
+        run = std::async(std::launch::async,
+                         [this, settings] { scheduler.OnNextPass(receiver, settings); });
     }
     // Waits up to `limit` for the run to end; true when it did (an
     // exception that ended it is thrown here).
@@ -128,6 +130,7 @@ struct RunParts {
     TuningExchange exchange{catalogue, log};
     PassListReader reader{table, log, messages, pump};
     SatelliteSelector selector;
-    PassScheduler scheduler{port, log, reader, selector, exchange, pump, cancelButton, tunings};
+    Pcr1000Link receiver{port, log, pump};
+    PassScheduler scheduler{log, reader, selector, exchange, pump, cancelButton, tunings};
     std::future<void> run;
 };

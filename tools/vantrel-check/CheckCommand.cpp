@@ -14,9 +14,9 @@
 #include "radio/SatelliteCatalogue.h"
 #include "serial/serialport.h"
 #include "services/ActivityLog.h"
+#include "services/LineFrontEnd.h"
 #include "services/LogView.h"
 #include "services/MessageBoxPresenter.h"
-#include "services/StreamFrontEnd.h"
 #include "tools/vantrel-check/PortDoctor.h"
 
 namespace {
@@ -55,6 +55,12 @@ public:
     void RequestQuit() override {}
 };
 
+// Message boxes as lines on standard error.
+LineMessageBoxes ErrorLines(std::ostream& err) {
+    return {[&err](std::string_view line) { err << line << std::endl; },
+            std::string(kMessagePrefix)};
+}
+
 // A text with its line ends and tabs made visible: CR LF as the four
 // characters \r\n, a tab as \t.
 std::string VisibleControls(std::string_view text) {
@@ -76,7 +82,7 @@ std::string VisibleControls(std::string_view text) {
 int CheckSatellite(const std::string& name, std::ostream& out, std::ostream& err) {
     LogLines lines;
     ActivityLog log(lines);
-    StreamMessageBoxes messages(err, std::string(kMessagePrefix));
+    LineMessageBoxes messages = ErrorLines(err);
     SatelliteCatalogue catalogue(log, messages);
 
     const bool loaded = catalogue.LoadSatellite(name);
@@ -97,7 +103,7 @@ int CheckPasses(const std::optional<std::string_view>& folder, std::ostream& out
                 std::ostream& err) {
     LogLines lines;
     ActivityLog log(lines);
-    StreamMessageBoxes messages(err, std::string(kMessagePrefix));
+    LineMessageBoxes messages = ErrorLines(err);
     NoRunToQuit quit;
     PassRows table;
     PassListReader reader(table, log, messages, quit);

@@ -212,7 +212,9 @@ int Predictor::Run() {
     }
     if (m_options.save) {
         if (!settings.WriteStation(*station)) {
-            Say() << "cannot save the station's location in " << VantrelKeyFile().string()
+            const std::string file = VantrelKeyFile().string();
+            Say() << "cannot save the station's location "
+                  << (file.empty() ? "without a home folder to keep settings in" : "in " + file)
                   << std::endl;
             return kExitFailure;
         }
