@@ -96,8 +96,8 @@ void SideBySide() {
     const auto file = dir.Write("fleet.txt", fleet);
     const auto [ours, passes] = BestOfFive(ReadElementFile(fleet).sets);
     std::printf("\nvantrel: %.1f ms, %zu passes\n", ours, passes);
-    const std::string command = "/usr/bin/python3 " VANTREL_SKYFIELD_SCRIPT " " + file.string() +
-                                " 2>&1";
+    const std::string command =
+        "/usr/bin/python3 " VANTREL_SKYFIELD_SCRIPT " " + file.string() + " 2>&1";
     const std::unique_ptr<FILE, int (*)(FILE*)> python(popen(command.c_str(), "r"), pclose);
     double theirs = 0;
     std::size_t theirPasses = 0;

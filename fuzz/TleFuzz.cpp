@@ -21,9 +21,9 @@ void CheckSet(const ElementSet& set) {
     FUZZ_CHECK(IsCleanName(set.name));
     FUZZ_CHECK(set.catalogueNumber >= 0 && set.catalogueNumber <= 339999);
     FUZZ_CHECK(set.eccentricity >= 0 && set.eccentricity < 1);
-    for (const double value : {set.epoch.day, set.epoch.fraction, set.bstar, set.inclinationDeg,
-                               set.rightAscensionDeg, set.argumentOfPerigeeDeg,
-                               set.meanAnomalyDeg, set.meanMotionRevPerDay}) {
+    for (const double value :
+         {set.epoch.day, set.epoch.fraction, set.bstar, set.inclinationDeg, set.rightAscensionDeg,
+          set.argumentOfPerigeeDeg, set.meanAnomalyDeg, set.meanMotionRevPerDay}) {
         FUZZ_CHECK(std::isfinite(value));
     }
 }

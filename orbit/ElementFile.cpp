@@ -32,9 +32,8 @@ bool IsElementLine(std::string_view line, char number) {
 }
 
 bool HasControlCharacters(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 // The catalogue number as line 1 or 2 writes it, for naming a set that has

@@ -23,8 +23,8 @@ std::optional<double> Decimal(std::string_view field) {
         field.remove_prefix(1);
     }
     double value = 0;
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value,
-                                              std::chars_format::fixed);
+    const auto [end, error] =
+        std::from_chars(field.data(), field.data() + field.size(), value, std::chars_format::fixed);
     if (field.empty() || error != std::errc() || end != field.data() + field.size() ||
         !std::isfinite(value)) {
         return std::nullopt;
@@ -87,8 +87,9 @@ std::optional<double> ExponentForm(std::string_view field) {
     }
     const std::optional<double> digits = Decimal("." + std::string(mantissa));
     const int exponent = (exponentSign == '-' ? -1 : 1) * (exponentDigit - '0');
-    return digits ? std::optional<double>((negative ? -*digits : *digits) * std::pow(10.0, exponent))
-                  : std::nullopt;
+    return digits
+               ? std::optional<double>((negative ? -*digits : *digits) * std::pow(10.0, exponent))
+               : std::nullopt;
 }
 
 // What a line must be before its fields are read.

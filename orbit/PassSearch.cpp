@@ -21,9 +21,7 @@ class HeightAboveHorizon {
 public:
     HeightAboveHorizon(const SatelliteView& view, double horizonDeg)
         : m_view(view), m_horizonDeg(horizonDeg) {}
-    double operator()(double time) const {
-        return m_view.LookAt(time).elevationDeg - m_horizonDeg;
-    }
+    double operator()(double time) const { return m_view.LookAt(time).elevationDeg - m_horizonDeg; }
 
 private:
     const SatelliteView& m_view;

@@ -6,8 +6,8 @@
 namespace {
 
 // WGS-72, in Earth radii and minutes as the model works.
-constexpr double kMu = 398600.8;                 // km^3/s^2
-constexpr double kRadiusEarthKm = 6378.135;      // km
+constexpr double kMu = 398600.8;             // km^3/s^2
+constexpr double kRadiusEarthKm = 6378.135;  // km
 constexpr double kJ2 = 0.001082616;
 constexpr double kJ3 = -0.00000253881;
 constexpr double kJ4 = -0.00000165597;
@@ -99,20 +99,19 @@ std::optional<Sgp4> Sgp4::Initialise(const ElementSet& set, double& periodMinute
     const double psisq = std::fabs(1.0 - etasq);
     const double coef = qzms24 * std::pow(tsi, 4);
     const double coef1 = coef / std::pow(psisq, 3.5);
-    const double cc2 =
-        coef1 * s.no_unkozai *
-        (ao * (1.0 + 1.5 * etasq + eeta * (4.0 + etasq)) +
-         0.375 * kJ2 * tsi / psisq * s.con41 * (8.0 + 3.0 * etasq * (8.0 + etasq)));
+    const double cc2 = coef1 * s.no_unkozai *
+                       (ao * (1.0 + 1.5 * etasq + eeta * (4.0 + etasq)) +
+                        0.375 * kJ2 * tsi / psisq * s.con41 * (8.0 + 3.0 * etasq * (8.0 + etasq)));
     s.cc1 = s.bstar * cc2;
     const double cc3 =
         s.ecco > 1.0e-4 ? -2.0 * coef * tsi * kJ3oJ2 * s.no_unkozai * sinio / s.ecco : 0.0;
     s.x1mth2 = 1.0 - cosio2;
-    s.cc4 = 2.0 * s.no_unkozai * coef1 * ao * omeosq *
-            (s.eta * (2.0 + 0.5 * etasq) + s.ecco * (0.5 + 2.0 * etasq) -
-             kJ2 * tsi / (ao * psisq) *
-                 (-3.0 * s.con41 * (1.0 - 2.0 * eeta + etasq * (1.5 - 0.5 * eeta)) +
-                  0.75 * s.x1mth2 * (2.0 * etasq - eeta * (1.0 + etasq)) *
-                      std::cos(2.0 * s.argpo)));
+    s.cc4 =
+        2.0 * s.no_unkozai * coef1 * ao * omeosq *
+        (s.eta * (2.0 + 0.5 * etasq) + s.ecco * (0.5 + 2.0 * etasq) -
+         kJ2 * tsi / (ao * psisq) *
+             (-3.0 * s.con41 * (1.0 - 2.0 * eeta + etasq * (1.5 - 0.5 * eeta)) +
+              0.75 * s.x1mth2 * (2.0 * etasq - eeta * (1.0 + etasq)) * std::cos(2.0 * s.argpo)));
     s.cc5 = 2.0 * coef1 * ao * omeosq * (1.0 + 2.75 * (etasq + eeta) + eeta * etasq);
 
     // Secular rates of the mean anomaly, the argument of perigee and the node.
@@ -125,8 +124,8 @@ std::optional<Sgp4> Sgp4::Initialise(const ElementSet& set, double& periodMinute
     s.argpdot = -0.5 * temp1 * con42 + 0.0625 * temp2 * (7.0 - 114.0 * cosio2 + 395.0 * cosio4) +
                 temp3 * (3.0 - 36.0 * cosio2 + 49.0 * cosio4);
     const double xhdot1 = -temp1 * cosio;
-    s.nodedot = xhdot1 + (0.5 * temp2 * (4.0 - 19.0 * cosio2) + 2.0 * temp3 * (3.0 - 7.0 * cosio2)) *
-                             cosio;
+    s.nodedot =
+        xhdot1 + (0.5 * temp2 * (4.0 - 19.0 * cosio2) + 2.0 * temp3 * (3.0 - 7.0 * cosio2)) * cosio;
     s.omgcof = s.bstar * cc3 * std::cos(s.argpo);
     s.xmcof = s.ecco > 1.0e-4 ? -kX2o3 * coef * s.bstar / eeta : 0.0;
     s.nodecf = 3.5 * omeosq * xhdot1 * s.cc1;

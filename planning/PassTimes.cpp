@@ -75,8 +75,11 @@ std::optional<std::string> FormatUtcStamp(std::time_t time) {
     }
     std::string stamp;
     stamp.reserve(kUtcStampLength);
-    for (const auto& [value, width] : {std::pair{utc.tm_year + 1900, 4}, {utc.tm_mon + 1, 2},
-                                       {utc.tm_mday, 2}, {utc.tm_hour, 2}, {utc.tm_min, 2},
+    for (const auto& [value, width] : {std::pair{utc.tm_year + 1900, 4},
+                                       {utc.tm_mon + 1, 2},
+                                       {utc.tm_mday, 2},
+                                       {utc.tm_hour, 2},
+                                       {utc.tm_min, 2},
                                        {utc.tm_sec, 2}}) {
         const std::size_t at = stamp.size();
         AppendRightAligned(stamp, value, static_cast<std::size_t>(width));

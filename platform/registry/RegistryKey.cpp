@@ -143,8 +143,7 @@ void RegistryKey::SetNumber(std::string_view name, std::int32_t value) {
 void RegistryKey::SetReal(std::string_view name, double value) {
     VANTREL_ASSERT(std::isfinite(value));
     char text[32];
-    const char* const end =
-        std::to_chars(std::begin(text), std::end(text), value).ptr;
+    const char* const end = std::to_chars(std::begin(text), std::end(text), value).ptr;
     SetString(name, std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 

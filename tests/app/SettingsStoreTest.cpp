@@ -149,7 +149,8 @@ TEST_F(SettingsStoreTest, StationLocationReadsBackExactlyAndOutlivesSave) {
     EXPECT_EQ(again.GetStation()->longitudeDeg, station.longitudeDeg);
     EXPECT_EQ(again.GetStation()->altitudeM, station.altitudeM);
 
-    for (const char* stored : {"Station%20Latitude=52\n", "Station%20Latitude=52.5x\n"
+    for (const char* stored : {"Station%20Latitude=52\n",
+                               "Station%20Latitude=52.5x\n"
                                "Station%20Longitude=5\n",
                                "Station%20Latitude=inf\nStation%20Longitude=5\n"}) {
         Store(std::string("[General]\n") + stored);

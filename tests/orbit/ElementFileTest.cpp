@@ -66,17 +66,17 @@ TEST(ElementFile, ReadsCelesTraksFormsWithTheirElements) {
 TEST(ElementFile, BadSetsAreToldByLineAndSkipped) {
     std::string badChecksum(kLine2);
     badChecksum.back() = '8';
-    const ElementFile file = ReadElementFile(Lines({
-        "NOAA 19", kLine1, badChecksum,           // 1-3
-        "LONE NAME",                              // 4
-        "FIRST HALF", kLine1,                     // 5-6
-        "SECOND HALF", kLine2,                    // 7-8
-        "MIXED", kLine1, kAlphaLine2,             // 9-11
-        "SHORT", kLine1.substr(0, 68), kLine2,    // 12-14
-        "GOOD", kLine1, kLine2,                   // 15-17
-        "TAB\tNAME", kLine1, kLine2,              // 18-20
-        "BAD EPOCH", std::string(kLine1).replace(23, 1, "1"), kLine2,  // 21-23
-    }));
+    const std::string badEpoch = std::string(kLine1).replace(23, 1, "1");
+    const ElementFile file =
+        ReadElementFile(Lines({"NOAA 19", kLine1, badChecksum}) +         // lines 1-3
+                        Lines({"LONE NAME"}) +                            // 4
+                        Lines({"FIRST HALF", kLine1}) +                   // 5-6
+                        Lines({"SECOND HALF", kLine2}) +                  // 7-8
+                        Lines({"MIXED", kLine1, kAlphaLine2}) +           // 9-11
+                        Lines({"SHORT", kLine1.substr(0, 68), kLine2}) +  // 12-14
+                        Lines({"GOOD", kLine1, kLine2}) +                 // 15-17
+                        Lines({"TAB\tNAME", kLine1, kLine2}) +            // 18-20
+                        Lines({"BAD EPOCH", badEpoch, kLine2}));          // 21-23
     ASSERT_EQ(file.sets.size(), 1u);
     EXPECT_EQ(file.sets[0].name, "GOOD");
     std::vector<Problem> problems;

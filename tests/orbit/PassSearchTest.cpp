@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iostream>
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -43,8 +43,9 @@ TEST(PassSearch, MatchesSkyfieldAtFourStations) {
     double worstRise = 0, worstSet = 0, worstPeak = 0;
     std::size_t compared = 0;
     for (const GoldenWindow& golden : windows) {
-        const auto set = std::find_if(sets.sets.begin(), sets.sets.end(),
-                                      [&](const ElementSet& s) { return s.name == golden.satellite; });
+        const auto set = std::find_if(sets.sets.begin(), sets.sets.end(), [&](const ElementSet& s) {
+            return s.name == golden.satellite;
+        });
         ASSERT_NE(set, sets.sets.end()) << golden.satellite;
         double period = 0;
         const SatelliteView view(*Sgp4::Initialise(*set, period), Observer(golden.station));
@@ -92,7 +93,9 @@ TEST(PassSearch, FindsAPassThatOnlyGrazesItsHorizon) {
     for (const Pass& pass : passes) {
         const PassWindow grazing{window.start, window.end, pass.peakElevationDeg - 0.01};
         std::vector<Pass> found = FindPasses(view, grazing);
-        std::erase_if(found, [&](const Pass& other) { return other.set < pass.rise || other.rise > pass.set; });
+        std::erase_if(found, [&](const Pass& other) {
+            return other.set < pass.rise || other.rise > pass.set;
+        });
         ASSERT_EQ(found.size(), 1u) << pass.peakElevationDeg;
         EXPECT_GT(found[0].set - found[0].rise, 0.0);
         EXPECT_LT(found[0].set - found[0].rise, 60.0);

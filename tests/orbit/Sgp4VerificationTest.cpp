@@ -4,8 +4,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -110,10 +110,10 @@ TEST(Sgp4Verification, NearEarthCasesMatchTheReferenceOutput) {
             const Sgp4Result result = sgp4->Propagate(step.tsince);
             ASSERT_EQ(result.error, Sgp4Error::None) << set->name << " at " << step.tsince;
             for (std::size_t i = 0; i < 3; ++i) {
-                worstPosition = std::max(worstPosition,
-                                         std::fabs(result.state.r[i] - step.expected.r[i]));
-                worstVelocity = std::max(worstVelocity,
-                                         std::fabs(result.state.v[i] - step.expected.v[i]));
+                worstPosition =
+                    std::max(worstPosition, std::fabs(result.state.r[i] - step.expected.r[i]));
+                worstVelocity =
+                    std::max(worstVelocity, std::fabs(result.state.v[i] - step.expected.v[i]));
             }
         }
         const double last = c.steps.back().tsince;
@@ -129,7 +129,7 @@ TEST(Sgp4Verification, NearEarthCasesMatchTheReferenceOutput) {
     EXPECT_LE(worstVelocity, 1e-9);
     // Two leave the range of an orbit before their radius comes under the Earth's.
     EXPECT_EQ(endings, (std::map<std::string, Sgp4Error>{{"22312", Sgp4Error::MeanElements},
-                                                          {"28350", Sgp4Error::MeanElements},
-                                                          {"28872", Sgp4Error::Decayed},
-                                                          {"29141", Sgp4Error::Decayed}}));
+                                                         {"28350", Sgp4Error::MeanElements},
+                                                         {"28872", Sgp4Error::Decayed},
+                                                         {"29141", Sgp4Error::Decayed}}));
 }

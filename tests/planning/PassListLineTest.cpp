@@ -53,14 +53,14 @@ TEST(PassListLine, ReaderReadsBackWhatIsWritten) {
         EXPECT_EQ(table.GetItemText(row, PassColumnName), entry.name);
     }
 
-    for (const PassListEntry& refused : std::vector<PassListEntry>{
-             {0, true, 359, 99999, longest + "N"},
-             {0, true, 0, 60, " NOAA 15"},
-             {0, true, 0, 60, "NOAA 15 "},
-             {0, true, 0, 60, std::string("NOAA\0 15", 8)},
-             {0, true, 0, 60, ""},
-             {0, true, 360, 60, "NOAA 15"},
-             {253402300800, true, 0, 60, "NOAA 15"}}) {  // year 10000
+    for (const PassListEntry& refused :
+         std::vector<PassListEntry>{{0, true, 359, 99999, longest + "N"},
+                                    {0, true, 0, 60, " NOAA 15"},
+                                    {0, true, 0, 60, "NOAA 15 "},
+                                    {0, true, 0, 60, std::string("NOAA\0 15", 8)},
+                                    {0, true, 0, 60, ""},
+                                    {0, true, 360, 60, "NOAA 15"},
+                                    {253402300800, true, 0, 60, "NOAA 15"}}) {  // year 10000
         EXPECT_FALSE(FormatPassListLine(refused)) << refused.name;
     }
 }

@@ -74,13 +74,14 @@ ListedPass Listed(std::size_t satellite, std::time_t start, std::time_t end, dou
 // as Vantrel's own reader reads it, its start and end the rise and set to
 // the second, in the folder the settings name.
 TEST_F(PredictCommandTest, ListReadsBackAsSkyfieldsPassesWhereTheSettingsSay) {
-    dir.Write("config/vantrel/Vantrel.conf", "[General]\nDirectory=" + (dir.Path() / "wx").string() +
-                                                 "\nCom%20Port=3\n");
+    dir.Write("config/vantrel/Vantrel.conf",
+              "[General]\nDirectory=" + (dir.Path() / "wx").string() + "\nCom%20Port=3\n");
     std::filesystem::create_directory(dir.Path() / "wx");
     const auto [status, out, err] = Predict({"--lat", "52", "--lon", "5", "--save", "--start",
                                              kStart, "--min-elevation", "0", "--keep-overlaps"});
     EXPECT_EQ(status, 0) << err;
-    EXPECT_EQ(err, "vantrel-predict: NOAA 15 is wanted, but weather.txt has no element set for it\n");
+    EXPECT_EQ(err,
+              "vantrel-predict: NOAA 15 is wanted, but weather.txt has no element set for it\n");
     EXPECT_NE(out.find("passes written to " + (dir.Path() / "wx/PassList.txt").string()),
               std::string::npos);
 
@@ -121,12 +122,13 @@ TEST_F(PredictCommandTest, BadSetsAreRefusedByNameAndNothingPredictedFails) {
     const std::string sets = FileContents("weather.txt");
     std::string broken = sets;
     broken[broken.find("2 57166") + 10] = '7';  // inclination 98.7179: checksum wrong
-    dir.Write("bad.txt", broken + "DEEP\n" +
-                             "1 24208U 96044A   06177.04061740 -.00000094  00000-0  10000-3 0  1600\n"
-                             "2 24208   3.8536  80.0121 0026640 311.0977  48.3000  1.00778054 36119\n" +
-                             "DECAYED\n" +
-                             "1 28872U 05037B   05333.02012661  .25992681  00000-0  24476-3 0  1534\n"
-                             "2 28872  96.4736 157.9986 0303955 244.0492 110.6523 16.46015938 10708\n");
+    dir.Write("bad.txt",
+              broken + "DEEP\n" +
+                  "1 24208U 96044A   06177.04061740 -.00000094  00000-0  10000-3 0  1600\n"
+                  "2 24208   3.8536  80.0121 0026640 311.0977  48.3000  1.00778054 36119\n" +
+                  "DECAYED\n" +
+                  "1 28872U 05037B   05333.02012661  .25992681  00000-0  24476-3 0  1534\n"
+                  "2 28872  96.4736 157.9986 0303955 244.0492 110.6523 16.46015938 10708\n");
     const std::vector<std::pair<std::vector<std::string_view>, PredictRun>> cases{
         {{"--satellites", "METEOR-M2 3,METEOR-M2 4"},
          {1, "",
@@ -147,8 +149,8 @@ TEST_F(PredictCommandTest, BadSetsAreRefusedByNameAndNothingPredictedFails) {
           "set\n"}},
     };
     for (const auto& [words, expected] : cases) {
-        std::vector<std::string_view> args{"--lat", "52", "--lon", "5", "--start", kStart,
-                                           "--tle", "bad.txt", "--output", "out.txt"};
+        std::vector<std::string_view> args{"--lat", "52",    "--lon",   "5",        "--start",
+                                           kStart,  "--tle", "bad.txt", "--output", "out.txt"};
         args.insert(args.end(), words.begin(), words.end());
         EXPECT_EQ(Predict(args), expected) << words[1];
     }
@@ -156,10 +158,11 @@ TEST_F(PredictCommandTest, BadSetsAreRefusedByNameAndNothingPredictedFails) {
 
     // A decay during the window drops that satellite; the others are listed.
     const auto [status, out, err] =
-        Predict({"--lat", "52", "--lon", "5", "--start", "2005-11-29T00:30:00Z", "--tle",
-                 "bad.txt", "--satellites", "DECAYED,METEOR-M2 4", "--allow-stale", "--quiet"});
+        Predict({"--lat", "52", "--lon", "5", "--start", "2005-11-29T00:30:00Z", "--tle", "bad.txt",
+                 "--satellites", "DECAYED,METEOR-M2 4", "--allow-stale", "--quiet"});
     EXPECT_EQ(status, 0);
-    EXPECT_NE(err.find("vantrel-predict: DECAYED dropped: it has decayed"), std::string::npos) << err;
+    EXPECT_NE(err.find("vantrel-predict: DECAYED dropped: it has decayed"), std::string::npos)
+        << err;
     EXPECT_EQ(ReadBack(".").GetItemText(0, PassColumnName), "METEOR-M2 4");
 }
 
@@ -197,11 +200,11 @@ TEST_F(PredictCommandTest, UsageErrorsAndNamesTooLongForTheReader) {
 // outside it, in up to two pieces, each at least a minute long.
 TEST(PassSchedule, HigherPassWinsAndShortRemnantsGo) {
     const std::vector<ListedPass> resolved = ResolveOverlaps({
-        Listed(0, 1000, 1900, 40),  // cut in two by the higher pass 1
-        Listed(1, 1300, 1600, 70),
-        Listed(2, 1560, 1700, 20),  // inside what is left of 0: gone
-        Listed(3, 2000, 2100, 10),  // overlaps nothing
-        Listed(4, 2050, 2300, 30),  // 3 keeps 2000-2050, under a minute: gone
+        Listed(0, 1000, 1900, 40),  // cut in two by pass 1
+        Listed(1, 1300, 1600, 70),  // the highest: whole
+        Listed(2, 1560, 1700, 20),  // within what 1 and 0 keep: gone
+        Listed(3, 2000, 2100, 10),  // keeps 2000-2050 beside pass 4, under a minute: gone
+        Listed(4, 2050, 2300, 30),  // higher than 3: whole
     });
     std::vector<std::tuple<std::size_t, std::time_t, std::time_t>> pieces;
     for (const ListedPass& piece : resolved) {

@@ -46,7 +46,7 @@ void PrintPassReport(const std::vector<ReportRow>& rows, std::ostream& out) {
         out << LocalTime(row.start) << "  " << LocalTime(row.end) << "  "
             << RightAligned(Length(row.end - row.start), 6) << "  "
             << RightAligned(Degrees(row.peakElevationDeg), 7) << "  "
-            << RightAligned(Degrees(row.peakAzimuthDeg), 7) << "  "
-            << (row.northbound ? "N" : "S") << "    " << row.name << '\n';
+            << RightAligned(Degrees(row.peakAzimuthDeg), 7) << "  " << (row.northbound ? "N" : "S")
+            << "    " << row.name << '\n';
     }
 }

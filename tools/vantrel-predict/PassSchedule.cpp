@@ -46,8 +46,9 @@ std::vector<ListedPass> ResolveOverlaps(const std::vector<ListedPass>& passes) {
             }
             pieces = std::move(rest);
         }
-        std::copy_if(pieces.begin(), pieces.end(), std::back_inserter(kept),
-                     [](const ListedPass& piece) { return piece.end - piece.start >= kShortestPiece; });
+        std::copy_if(
+            pieces.begin(), pieces.end(), std::back_inserter(kept),
+            [](const ListedPass& piece) { return piece.end - piece.start >= kShortestPiece; });
     }
     SortByStart(kept);
     return kept;

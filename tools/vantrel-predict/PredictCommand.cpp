@@ -111,7 +111,9 @@ std::vector<PredictedSatellite> Predictor::Prepare(const std::vector<ElementSet>
                                                    const Observer& observer, double start) {
     std::vector<PredictedSatellite> satellites;
     for (const ElementSet& set : sets) {
-        const auto refuse = [&](const std::string& why) { Say() << set.name << ": " << why << std::endl; };
+        const auto refuse = [&](const std::string& why) {
+            Say() << set.name << ": " << why << std::endl;
+        };
         if (!FormatPassListLine({0, false, 359, kLongestLengthField, set.name})) {
             refuse("the name does not fit a line of PassList.txt (Vantrel reads " +
                    std::to_string(PassListReader::kLongestLine) + " characters a line): refused");
@@ -191,8 +193,8 @@ int Predictor::Write(const std::vector<PredictedSatellite>& satellites,
     }
     if (!m_options.quiet) {
         PrintPassReport(rows, m_out);
-        m_out << rows.size() << (rows.size() == 1 ? " pass" : " passes") << " written to "
-              << file << std::endl;
+        m_out << rows.size() << (rows.size() == 1 ? " pass" : " passes") << " written to " << file
+              << std::endl;
     }
     return kExitSuccess;
 }
@@ -220,10 +222,9 @@ int Predictor::Run() {
         }
     }
 
-    const double start = m_options.start
-                             ? static_cast<double>(*m_options.start)
-                             : static_cast<double>(std::chrono::system_clock::to_time_t(
-                                   std::chrono::system_clock::now()));
+    const double start = m_options.start ? static_cast<double>(*m_options.start)
+                                         : static_cast<double>(std::chrono::system_clock::to_time_t(
+                                               std::chrono::system_clock::now()));
     const PassWindow window{start, start + m_options.hours * 3600.0, m_options.horizonDeg};
     const std::optional<std::vector<ElementSet>> sets = WantedSets();
     if (!sets) {

@@ -98,7 +98,8 @@ std::optional<PredictOptions> ReadPredictOptions(std::span<const std::string_vie
     parser.setApplicationDescription(QStringLiteral(
         "Predicts the passes of weather satellites over the station from element sets and "
         "writes them to PassList.txt for Vantrel."));
-    const QCommandLineOption tle = Option("tle", "Element sets from FILE (default weather.txt).", "FILE");
+    const QCommandLineOption tle =
+        Option("tle", "Element sets from FILE (default weather.txt).", "FILE");
     const NumberOption numbers[] = {
         {Option("lat", "The station's latitude, degrees north (south negative).", "DEG"), -90, 90,
          &PredictOptions::latitudeDeg},
@@ -107,36 +108,44 @@ std::optional<PredictOptions> ReadPredictOptions(std::span<const std::string_vie
         {Option("alt", "The station's height above the WGS-84 ellipsoid, metres (default 0).", "M"),
          -1000, 10000, &PredictOptions::altitudeM},
     };
-    const QCommandLineOption save = Option(
-        "save", "Keep --lat, --lon and --alt in Vantrel's settings for later runs.");
-    const QCommandLineOption satellites = Option(
-        "satellites", "Predict these element sets (names separated by commas) instead of the "
-        "satellites Vantrel.ini has lines for.", "NAMES");
+    const QCommandLineOption save =
+        Option("save", "Keep --lat, --lon and --alt in Vantrel's settings for later runs.");
+    const QCommandLineOption satellites =
+        Option("satellites",
+               "Predict these element sets (names separated by commas) instead of the "
+               "satellites Vantrel.ini has lines for.",
+               "NAMES");
     const QCommandLineOption start = Option(
         "start", "Begin at TIME, UTC: 2026-12-07T18:00:00Z or seconds since 1970 (default now).",
         "TIME");
-    const QCommandLineOption hours = Option("hours", "Predict N hours (default 24, at most 336).", "N");
-    const QCommandLineOption horizon = Option(
-        "horizon", "A pass begins and ends where the satellite crosses DEG of elevation "
-        "(default 0).", "DEG");
-    const QCommandLineOption minElevation = Option(
-        "min-elevation", "List only passes whose highest elevation reaches DEG (default 10; 0 "
-        "lists every pass).", "DEG");
-    const QCommandLineOption keepOverlaps = Option(
-        "keep-overlaps", "List overlapping passes whole; otherwise the higher pass keeps its "
-        "time and the other keeps what lies outside it (when 60 s or more).");
-    const QCommandLineOption output = Option(
-        "output", "Write the pass list to FILE instead of where Vantrel reads it.", "FILE");
+    const QCommandLineOption hours =
+        Option("hours", "Predict N hours (default 24, at most 336).", "N");
+    const QCommandLineOption horizon =
+        Option("horizon",
+               "A pass begins and ends where the satellite crosses DEG of elevation "
+               "(default 0).",
+               "DEG");
+    const QCommandLineOption minElevation =
+        Option("min-elevation",
+               "List only passes whose highest elevation reaches DEG (default 10; 0 "
+               "lists every pass).",
+               "DEG");
+    const QCommandLineOption keepOverlaps =
+        Option("keep-overlaps",
+               "List overlapping passes whole; otherwise the higher pass keeps its "
+               "time and the other keeps what lies outside it (when 60 s or more).");
+    const QCommandLineOption output =
+        Option("output", "Write the pass list to FILE instead of where Vantrel reads it.", "FILE");
     const QCommandLineOption quiet = Option("quiet", "Print no table of the passes.");
-    const QCommandLineOption allowStale = Option(
-        "allow-stale", "Use element sets more than 30 days from the start too.");
+    const QCommandLineOption allowStale =
+        Option("allow-stale", "Use element sets more than 30 days from the start too.");
     parser.addOption(tle);
     for (const NumberOption& number : numbers) {
         parser.addOption(number.option);
     }
-    for (const QCommandLineOption* option : {&save, &satellites, &start, &hours, &horizon,
-                                             &minElevation, &keepOverlaps, &output, &quiet,
-                                             &allowStale}) {
+    for (const QCommandLineOption* option :
+         {&save, &satellites, &start, &hours, &horizon, &minElevation, &keepOverlaps, &output,
+          &quiet, &allowStale}) {
         parser.addOption(*option);
     }
 
@@ -164,9 +173,9 @@ std::optional<PredictOptions> ReadPredictOptions(std::span<const std::string_vie
         }
         const std::optional<double> value = Number(parser.value(number.option));
         if (!value || *value < number.lowest || *value > number.highest) {
-            return usage("--" + number.option.names().constFirst().toStdString() + " takes a number from " +
-                         std::to_string(static_cast<int>(number.lowest)) + " to " +
-                         std::to_string(static_cast<int>(number.highest)));
+            return usage("--" + number.option.names().constFirst().toStdString() +
+                         " takes a number from " + std::to_string(static_cast<int>(number.lowest)) +
+                         " to " + std::to_string(static_cast<int>(number.highest)));
         }
         options.*number.target = value;
     }
@@ -190,7 +199,8 @@ std::optional<PredictOptions> ReadPredictOptions(std::span<const std::string_vie
         }
     }
     const std::pair<const QCommandLineOption*, double*> limited[] = {
-        {&hours, &options.hours}, {&horizon, &options.horizonDeg},
+        {&hours, &options.hours},
+        {&horizon, &options.horizonDeg},
         {&minElevation, &options.minElevationDeg}};
     for (const auto& [option, target] : limited) {
         if (parser.isSet(*option)) {
