@@ -13,11 +13,12 @@ constexpr std::string_view kLine1 =
     "1 57166U 23091A   26084.83747850 -.00000009  00000-0  14817-4 0  9997";
 constexpr std::string_view kLine2 =
     "2 57166  98.6179 141.4862 0004884  62.5359 297.6316 14.24039267142657";
-// The same set numbered B7166 in the Alpha-5 form, which stands for 117166.
+// The same set numbered T7166 in the Alpha-5 form (I and O are left out of
+// the letters), which stands for 277166.
 constexpr std::string_view kAlphaLine1 =
-    "1 B7166U 23091A   26084.83747850 -.00000009  00000-0  14817-4 0  9992";
+    "1 T7166U 23091A   26084.83747850 -.00000009  00000-0  14817-4 0  9992";
 constexpr std::string_view kAlphaLine2 =
-    "2 B7166  98.6179 141.4862 0004884  62.5359 297.6316 14.24039267142652";
+    "2 T7166  98.6179 141.4862 0004884  62.5359 297.6316 14.24039267142652";
 
 using Problem = std::tuple<int, std::string, std::string>;
 
@@ -39,7 +40,7 @@ TEST(ElementFile, ReadsCelesTraksFormsWithTheirElements) {
     ASSERT_EQ(file.sets.size(), 3u);
     EXPECT_EQ(file.sets[0].name, "METEOR-M2 3");
     EXPECT_EQ(file.sets[1].name, "METEOR-M2 3 B");
-    EXPECT_EQ(file.sets[1].catalogueNumber, 117166);
+    EXPECT_EQ(file.sets[1].catalogueNumber, 277166);
     EXPECT_EQ(file.sets[2].name, "57166");
 
     const ElementSet& set = file.sets[0];
@@ -54,11 +55,13 @@ TEST(ElementFile, ReadsCelesTraksFormsWithTheirElements) {
     EXPECT_DOUBLE_EQ(set.meanAnomalyDeg, 297.6316);
     EXPECT_DOUBLE_EQ(set.meanMotionRevPerDay, 14.24039267);
 
-    // Two-digit years from 57 on are of the 1900s.
-    std::string line1(kLine1);
-    line1.replace(18, 2, "57");
-    line1.back() = static_cast<char>('0' + ElementLineChecksum(line1));
-    EXPECT_EQ(ReadElementFile(Lines({line1, kLine2})).sets.at(0).epoch.day, 2435922.5);
+    // Two-digit years from 57 on are of the 1900s, those below of the 2000s.
+    for (const auto& [year, day] : {std::pair{"56", 2472081.5}, {"57", 2435922.5}}) {
+        std::string line1(kLine1);
+        line1.replace(18, 2, year);
+        line1.back() = static_cast<char>('0' + ElementLineChecksum(line1));
+        EXPECT_EQ(ReadElementFile(Lines({line1, kLine2})).sets.at(0).epoch.day, day) << year;
+    }
 }
 
 // Each set that cannot be read is named with the file's line that is wrong;
