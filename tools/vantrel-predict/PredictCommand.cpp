@@ -172,8 +172,13 @@ int Predictor::Write(const std::vector<PredictedSatellite>& satellites,
     std::vector<ReportRow> rows;
     for (const ListedPass& listed : passes) {
         const PredictedSatellite& satellite = satellites[listed.satellite];
-        const SatelliteFix middle =
-            satellite.view.FixAt((static_cast<double>(listed.start) + listed.end) / 2.0);
+        SatelliteFix middle;
+        try {
+            middle = satellite.view.FixAt((static_cast<double>(listed.start) + listed.end) / 2.0);
+        } catch (const PropagationFailure& failure) {
+            Say() << satellite.set.name << ": a pass left out: " << failure.what() << std::endl;
+            continue;
+        }
         const std::optional<std::string> line = FormatPassListLine(
             {listed.start, middle.northbound, static_cast<int>(middle.longitudeDeg) % 360,
              static_cast<std::int32_t>(listed.end - listed.start), satellite.set.name});

@@ -51,12 +51,134 @@ std::vector<std::string> Names(const QString& list) {
     return names;
 }
 
-struct NumberOption {
-    QCommandLineOption option;
-    double lowest;
-    double highest;
-    std::optional<double> PredictOptions::*target;
+// The options as the parser knows them.
+struct DeclaredOptions {
+    explicit DeclaredOptions(QCommandLineParser& parser) {
+        for (const QCommandLineOption* option :
+             {&tle, &latitude, &longitude, &altitude, &save, &satellites, &start, &hours, &horizon,
+              &minElevation, &keepOverlaps, &output, &quiet, &allowStale}) {
+            parser.addOption(*option);
+        }
+    }
+
+    const QCommandLineOption tle =
+        Option("tle", "Element sets from FILE (default weather.txt).", "FILE");
+    const QCommandLineOption latitude =
+        Option("lat", "The station's latitude, degrees north (south negative).", "DEG");
+    const QCommandLineOption longitude =
+        Option("lon", "The station's longitude, degrees east (west negative).", "DEG");
+    const QCommandLineOption altitude =
+        Option("alt", "The station's height above the WGS-84 ellipsoid, metres (default 0).", "M");
+    const QCommandLineOption save =
+        Option("save", "Keep --lat, --lon and --alt in Vantrel's settings for later runs.");
+    const QCommandLineOption satellites =
+        Option("satellites",
+               "Predict these element sets (names separated by commas) instead of the "
+               "satellites Vantrel.ini has lines for.",
+               "NAMES");
+    const QCommandLineOption start = Option(
+        "start", "Begin at TIME, UTC: 2026-12-07T18:00:00Z or seconds since 1970 (default now).",
+        "TIME");
+    const QCommandLineOption hours =
+        Option("hours", "Predict N hours (default 24, at most 336).", "N");
+    const QCommandLineOption horizon =
+        Option("horizon",
+               "A pass begins and ends where the satellite crosses DEG of elevation "
+               "(default 0).",
+               "DEG");
+    const QCommandLineOption minElevation =
+        Option("min-elevation",
+               "List only passes whose highest elevation reaches DEG (default 10; 0 "
+               "lists every pass).",
+               "DEG");
+    const QCommandLineOption keepOverlaps =
+        Option("keep-overlaps",
+               "List overlapping passes whole; otherwise the higher pass keeps its "
+               "time and the other keeps what lies outside it (when 60 s or more).");
+    const QCommandLineOption output =
+        Option("output", "Write the pass list to FILE instead of where Vantrel reads it.", "FILE");
+    const QCommandLineOption quiet = Option("quiet", "Print no table of the passes.");
+    const QCommandLineOption allowStale =
+        Option("allow-stale", "Use element sets more than 30 days from the start too.");
 };
+
+// A number option's value, when given: nullopt in `value` and the problem
+// returned when it is no number within [lowest, highest].
+std::optional<std::string> TakeNumber(const QCommandLineParser& parser,
+                                      const QCommandLineOption& option, double lowest,
+                                      double highest, std::optional<double>& value) {
+    if (!parser.isSet(option)) {
+        return std::nullopt;
+    }
+    value = Number(parser.value(option));
+    if (value && *value >= lowest && *value <= highest) {
+        return std::nullopt;
+    }
+    value.reset();
+    return "--" + option.names().constFirst().toStdString() + " takes a number from " +
+           std::to_string(static_cast<int>(lowest)) + " to " +
+           std::to_string(static_cast<int>(highest));
+}
+
+// The station's location and the window's numbers; the first problem, if any.
+std::optional<std::string> TakeNumbers(const QCommandLineParser& parser,
+                                       const DeclaredOptions& declared, PredictOptions& options) {
+    std::optional<double> hours = options.hours;
+    std::optional<double> horizon = options.horizonDeg;
+    std::optional<double> minElevation = options.minElevationDeg;
+    for (std::optional<std::string> problem :
+         {TakeNumber(parser, declared.latitude, -90, 90, options.latitudeDeg),
+          TakeNumber(parser, declared.longitude, -180, 360, options.longitudeDeg),
+          TakeNumber(parser, declared.altitude, -1000, 10000, options.altitudeM),
+          TakeNumber(parser, declared.hours, 0, kLongestWindowHours, hours),
+          TakeNumber(parser, declared.horizon, -5, 89, horizon),
+          TakeNumber(parser, declared.minElevation, 0, 90, minElevation)}) {
+        if (problem) {
+            return problem;
+        }
+    }
+    if (*hours == 0) {
+        return "--hours takes a number above 0";
+    }
+    options.hours = *hours;
+    options.horizonDeg = *horizon;
+    options.minElevationDeg = *minElevation;
+    if (options.latitudeDeg.has_value() != options.longitudeDeg.has_value()) {
+        return "--lat and --lon go together";
+    }
+    return std::nullopt;
+}
+
+// Everything but the numbers; the first problem, if any.
+std::optional<std::string> TakeChoices(const QCommandLineParser& parser,
+                                       const DeclaredOptions& declared, PredictOptions& options) {
+    if (parser.isSet(declared.tle)) {
+        options.tleFile = parser.value(declared.tle).toLocal8Bit().toStdString();
+    }
+    options.save = parser.isSet(declared.save);
+    if (options.save && !options.latitudeDeg) {
+        return "--save keeps --lat, --lon and --alt: give them";
+    }
+    if (parser.isSet(declared.satellites)) {
+        options.satellites = Names(parser.value(declared.satellites));
+        if (options.satellites->empty()) {
+            return "--satellites names no satellite";
+        }
+    }
+    if (parser.isSet(declared.start)) {
+        options.start = ReadStartTime(parser.value(declared.start).toStdString());
+        if (!options.start) {
+            return "--start takes a time like 2026-12-07T18:00:00Z or seconds since 1970";
+        }
+    }
+    options.keepOverlaps = parser.isSet(declared.keepOverlaps);
+    if (parser.isSet(declared.output)) {
+        options.output = parser.value(declared.output).toLocal8Bit().toStdString();
+    }
+    options.quiet = parser.isSet(declared.quiet);
+    options.allowStale = parser.isSet(declared.allowStale);
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -98,129 +220,23 @@ std::optional<PredictOptions> ReadPredictOptions(std::span<const std::string_vie
     parser.setApplicationDescription(QStringLiteral(
         "Predicts the passes of weather satellites over the station from element sets and "
         "writes them to PassList.txt for Vantrel."));
-    const QCommandLineOption tle =
-        Option("tle", "Element sets from FILE (default weather.txt).", "FILE");
-    const NumberOption numbers[] = {
-        {Option("lat", "The station's latitude, degrees north (south negative).", "DEG"), -90, 90,
-         &PredictOptions::latitudeDeg},
-        {Option("lon", "The station's longitude, degrees east (west negative).", "DEG"), -180, 360,
-         &PredictOptions::longitudeDeg},
-        {Option("alt", "The station's height above the WGS-84 ellipsoid, metres (default 0).", "M"),
-         -1000, 10000, &PredictOptions::altitudeM},
-    };
-    const QCommandLineOption save =
-        Option("save", "Keep --lat, --lon and --alt in Vantrel's settings for later runs.");
-    const QCommandLineOption satellites =
-        Option("satellites",
-               "Predict these element sets (names separated by commas) instead of the "
-               "satellites Vantrel.ini has lines for.",
-               "NAMES");
-    const QCommandLineOption start = Option(
-        "start", "Begin at TIME, UTC: 2026-12-07T18:00:00Z or seconds since 1970 (default now).",
-        "TIME");
-    const QCommandLineOption hours =
-        Option("hours", "Predict N hours (default 24, at most 336).", "N");
-    const QCommandLineOption horizon =
-        Option("horizon",
-               "A pass begins and ends where the satellite crosses DEG of elevation "
-               "(default 0).",
-               "DEG");
-    const QCommandLineOption minElevation =
-        Option("min-elevation",
-               "List only passes whose highest elevation reaches DEG (default 10; 0 "
-               "lists every pass).",
-               "DEG");
-    const QCommandLineOption keepOverlaps =
-        Option("keep-overlaps",
-               "List overlapping passes whole; otherwise the higher pass keeps its "
-               "time and the other keeps what lies outside it (when 60 s or more).");
-    const QCommandLineOption output =
-        Option("output", "Write the pass list to FILE instead of where Vantrel reads it.", "FILE");
-    const QCommandLineOption quiet = Option("quiet", "Print no table of the passes.");
-    const QCommandLineOption allowStale =
-        Option("allow-stale", "Use element sets more than 30 days from the start too.");
-    parser.addOption(tle);
-    for (const NumberOption& number : numbers) {
-        parser.addOption(number.option);
-    }
-    for (const QCommandLineOption* option :
-         {&save, &satellites, &start, &hours, &horizon, &minElevation, &keepOverlaps, &output,
-          &quiet, &allowStale}) {
-        parser.addOption(*option);
-    }
-
+    const DeclaredOptions declared(parser);
     const ProgramHelp help{kPredictProgram, kForms, kSections};
     if (const std::optional<int> status = ReadCommandLine(parser, arguments, help, out, err)) {
         exitStatus = *status;
         return std::nullopt;
     }
-    const auto usage = [&](const std::string& problem) {
-        exitStatus = ReportUsageError(kPredictProgram, problem, err);
-        return std::nullopt;
-    };
-    if (!parser.positionalArguments().isEmpty()) {
-        return usage("unexpected argument '" +
-                     parser.positionalArguments().constFirst().toStdString() + "'");
-    }
-
     PredictOptions options;
-    if (parser.isSet(tle)) {
-        options.tleFile = parser.value(tle).toLocal8Bit().toStdString();
+    std::optional<std::string> problem;
+    if (!parser.positionalArguments().isEmpty()) {
+        problem =
+            "unexpected argument '" + parser.positionalArguments().constFirst().toStdString() + "'";
+    } else if (!(problem = TakeNumbers(parser, declared, options))) {
+        problem = TakeChoices(parser, declared, options);
     }
-    for (const NumberOption& number : numbers) {
-        if (!parser.isSet(number.option)) {
-            continue;
-        }
-        const std::optional<double> value = Number(parser.value(number.option));
-        if (!value || *value < number.lowest || *value > number.highest) {
-            return usage("--" + number.option.names().constFirst().toStdString() +
-                         " takes a number from " + std::to_string(static_cast<int>(number.lowest)) +
-                         " to " + std::to_string(static_cast<int>(number.highest)));
-        }
-        options.*number.target = value;
+    if (problem) {
+        exitStatus = ReportUsageError(kPredictProgram, *problem, err);
+        return std::nullopt;
     }
-    if (options.latitudeDeg.has_value() != options.longitudeDeg.has_value()) {
-        return usage("--lat and --lon go together");
-    }
-    options.save = parser.isSet(save);
-    if (options.save && !options.latitudeDeg) {
-        return usage("--save keeps --lat, --lon and --alt: give them");
-    }
-    if (parser.isSet(satellites)) {
-        options.satellites = Names(parser.value(satellites));
-        if (options.satellites->empty()) {
-            return usage("--satellites names no satellite");
-        }
-    }
-    if (parser.isSet(start)) {
-        options.start = ReadStartTime(parser.value(start).toStdString());
-        if (!options.start) {
-            return usage("--start takes a time like 2026-12-07T18:00:00Z or seconds since 1970");
-        }
-    }
-    const std::pair<const QCommandLineOption*, double*> limited[] = {
-        {&hours, &options.hours},
-        {&horizon, &options.horizonDeg},
-        {&minElevation, &options.minElevationDeg}};
-    for (const auto& [option, target] : limited) {
-        if (parser.isSet(*option)) {
-            *target = Number(parser.value(*option)).value_or(NAN);
-        }
-    }
-    if (!(options.hours > 0 && options.hours <= kLongestWindowHours)) {
-        return usage("--hours takes a number above 0 and at most 336 (14 days)");
-    }
-    if (!(options.horizonDeg >= -5 && options.horizonDeg < 90)) {
-        return usage("--horizon takes a number from -5 to below 90");
-    }
-    if (!(options.minElevationDeg >= 0 && options.minElevationDeg <= 90)) {
-        return usage("--min-elevation takes a number from 0 to 90");
-    }
-    options.keepOverlaps = parser.isSet(keepOverlaps);
-    if (parser.isSet(output)) {
-        options.output = parser.value(output).toLocal8Bit().toStdString();
-    }
-    options.quiet = parser.isSet(quiet);
-    options.allowStale = parser.isSet(allowStale);
     return options;
 }
