@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "framework/AsciiText.h"
 #include "fuzz/FuzzSupport.h"
 #include "orbit/ElementFile.h"
 #include "orbit/PassSearch.h"
@@ -13,8 +14,7 @@ namespace {
 
 bool IsCleanName(const std::string& name) {
     return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
-           std::none_of(name.begin(), name.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+           !HasControlCharacters(name);
 }
 
 void CheckSet(const ElementSet& set) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "framework/AsciiText.h"
+
 namespace {
 
 struct NumberedLine {
@@ -29,11 +31,6 @@ std::vector<NumberedLine> TextLines(std::string_view contents) {
 
 bool IsElementLine(std::string_view line, char number) {
     return line.size() >= 2 && line[0] == number && line[1] == ' ';
-}
-
-bool HasControlCharacters(std::string_view text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 // The catalogue number as line 1 or 2 writes it, for naming a set that has

@@ -1,7 +1,6 @@
 #include "planning/PassListLine.h"
 
-#include <algorithm>
-
+#include "framework/AsciiText.h"
 #include "planning/PassListReader.h"
 #include "planning/PassTimes.h"
 
@@ -10,9 +9,8 @@ namespace {
 // The reader trims white space from the name's ends and drops line feeds,
 // and a zero byte would end its line.
 bool ReadsBackAsItIs(const std::string& name) {
-    const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
     return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
-           std::none_of(name.begin(), name.end(), isControl);
+           !HasControlCharacters(name);
 }
 
 }  // namespace
