@@ -8,7 +8,7 @@ PRESETS := dev asan core
 # Seconds each fuzz target runs for in `make fuzz`.
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build run test bench fuzz package screenshot format clean
+.PHONY: all deps build run test bench soak fuzz package screenshot format clean
 
 all: build
 
@@ -48,6 +48,12 @@ bench: build
 	    case $$b in *bench_startup) xvfb-run -a $$b ;; *) $$b ;; esac; \
 	done
 	bench/idle-run.sh build/dev 60
+
+# A station's weeks in about twenty minutes: 100,000 checks, 5,000 retunes,
+# hooks and replaced pass lists against pcr1000-sim (bench/SoakRun.cpp).
+SOAK_CHECKS ?= 100000
+soak: build
+	build/dev/bench/soak_run $(SOAK_CHECKS)
 
 # Each fuzz target for FUZZ_SECONDS, with Debian's clang and its libFuzzer;
 # findings and the grown corpus in build/fuzz.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/FileIdentity.h"
 #include "framework/UniqueFile.h"
 
 // Reads a text file in pieces the way the Windows C runtime's fgets did in
@@ -18,6 +19,10 @@ public:
 
     // False when the file could not be opened or is a folder.
     bool IsOpen() const { return m_file != nullptr; }
+    // The version of the file opened; nullopt when none is open.
+    std::optional<FileIdentity> Identity() const {
+        return m_file ? IdentityOfDescriptor(fileno(m_file.get())) : std::nullopt;
+    }
     // The next piece, its LF kept when it fits; false at end of file or on a
     // read error.
     bool ReadLine(std::string& line);

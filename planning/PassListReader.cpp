@@ -51,6 +51,53 @@ std::string CleanName(std::string_view field) {
     return first < last ? std::string(first, last) : std::string();
 }
 
+// A piece of a line holds the line, its LF and the terminating zero.
+constexpr std::size_t kLineBuffer = PassListReader::kLongestLine + 2;
+
+constexpr std::string_view kCannotOpen = "Can Not Open WxTrack Passlist.txt File";
+constexpr std::string_view kStampTooSmall =
+    "Date Time String is too small - please upgrade the verion of WxTrack";
+
+// A length that is no number, or none that fits, gives a pass of no length.
+std::int32_t PassLengthSeconds(std::string_view text) {
+    return LeadingInt32(text).value_or(0);
+}
+
+// The row of one line; nullopt when the line has no valid stamp.
+std::optional<PassRow> ReadPassRow(std::string_view line) {
+    BlankSeparatedFields fields(line);
+    const std::string_view stamp = fields.Next();
+    if (stamp.size() != kUtcStampLength) {
+        return std::nullopt;
+    }
+    fields.Next();
+    fields.Next();
+    const std::string_view length = fields.Next();
+    const std::int32_t seconds = PassLengthSeconds(length);
+
+    PassRow row;
+    row.start = UtcStampToTime(stamp, 0);
+    row.end = UtcStampToTime(stamp, seconds);
+    row.cells[PassColumnStart] = FormatPassTime(*row.start);
+    row.cells[PassColumnEnd] = FormatPassTime(*row.end);
+    row.cells[PassColumnLength] = length;
+    row.cells[PassColumnName] = CleanName(fields.Rest());
+    return row;
+}
+
+// The rows of the file's lines, in file order, up to the first line without
+// a valid stamp; false when there was one.
+bool ReadPassRows(TextFileReader& file, std::vector<PassRow>& rows) {
+    for (std::string line; file.ReadLine(line);) {
+        std::optional<PassRow> row = ReadPassRow(line);
+        if (!row) {
+            return false;
+        }
+        rows.push_back(std::move(*row));
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string PassListPath(const std::string& directory) {
@@ -66,32 +113,84 @@ PassListReader::PassListReader(PassTable& table, ActivityLog& log, MessageBoxPre
     : m_table(table), m_log(log), m_messages(messages), m_quit(quit) {}
 
 bool PassListReader::ReadPassList(std::int32_t dataMode, const std::string& directory) {
+    m_dataMode = dataMode;
+    m_directory = directory;
     if (dataMode != DataModeFile) {
         AddPlaceholderRow();
         return true;
     }
-    // A piece holds the line, its LF and the terminating zero.
-    TextFileReader file(PassListPath(directory).c_str(), kLongestLine + 2);
+    TextFileReader file(PassListPath(directory).c_str(), kLineBuffer);
+    m_lastSeen = file.Identity();
     if (!file.IsOpen()) {
-        m_messages.ShowMessageBox("Can Not Open WxTrack Passlist.txt File");
+        m_messages.ShowMessageBox(kCannotOpen);
         return false;
     }
     m_log.LogMessage(ReportVerbose, "Loading Next Sat Pass");
-    // The rows go into the table in one go, on top and in file order.
     std::vector<PassRow> rows;
-    for (std::string line; file.ReadLine(line);) {
-        std::optional<PassRow> row = ReadPassRow(line);
-        if (!row) {
-            m_table.InsertRows(0, std::move(rows));
-            m_messages.ShowMessageBox(
-                "Date Time String is too small - please upgrade the verion of WxTrack");
-            m_quit.RequestQuit();
-            return false;
-        }
-        rows.push_back(std::move(*row));
+    const bool whole = ReadPassRows(file, rows);
+    InsertRows(std::move(rows));
+    if (!whole) {
+        m_messages.ShowMessageBox(kStampTooSmall);
+        m_quit.RequestQuit();
+        return false;
     }
-    m_table.InsertRows(0, std::move(rows));
     return true;
+}
+
+void PassListReader::ReadPassListIfReplaced(std::time_t now) {
+    if (m_dataMode != DataModeFile) {
+        return;
+    }
+    const std::string path = PassListPath(m_directory);
+    if (IdentityOfPath(path.c_str()) == m_lastSeen) {
+        return;
+    }
+    m_log.LogMessage(ReportVerbose, "Pass list changed - reading it again");
+    TextFileReader file(path.c_str(), kLineBuffer);
+    m_lastSeen = file.Identity();
+    if (!file.IsOpen()) {
+        ShowReadAgainFailure(kCannotOpen);
+        return;
+    }
+    std::vector<PassRow> rows;
+    if (!ReadPassRows(file, rows)) {
+        ShowReadAgainFailure(kStampTooSmall);
+        return;
+    }
+    m_readAgainFailureShown = false;
+    m_log.LogMessage(ReportVerbose, "Loading Next Sat Pass");
+    RemoveRowsEndedBefore(now - kKeptAfterEnd);
+    InsertRows(std::move(rows));
+}
+
+void PassListReader::InsertRows(std::vector<PassRow> rows) {
+    if (!rows.empty()) {
+        m_strPassLength = rows.back().cells[PassColumnLength];
+        m_nPassLength = PassLengthSeconds(m_strPassLength);
+    }
+    // The rows go into the table in one go, on top and in file order.
+    m_table.InsertRows(0, std::move(rows));
+}
+
+void PassListReader::RemoveRowsEndedBefore(std::time_t time) {
+    // From the bottom, where the oldest reads are, one run of rows at a time.
+    for (int row = m_table.GetItemCount() - 1; row >= 0; --row) {
+        int first = row;
+        while (first >= 0 && m_table.GetItemTime(first, PassColumnEnd).value_or(time) < time) {
+            --first;
+        }
+        if (first < row) {
+            m_table.RemoveRows(first + 1, row - first);
+            row = first;
+        }
+    }
+}
+
+void PassListReader::ShowReadAgainFailure(std::string_view text) {
+    if (!m_readAgainFailureShown) {
+        m_readAgainFailureShown = true;
+        m_messages.ShowMessageBox(text);
+    }
 }
 
 void PassListReader::AddPlaceholderRow() {
@@ -99,26 +198,4 @@ void PassListReader::AddPlaceholderRow() {
     m_table.SetItemText(row, PassColumnEnd, "Server");
     m_table.SetItemText(row, PassColumnLength, "Option");
     m_table.SetItemText(row, PassColumnName, "");
-}
-
-std::optional<PassRow> PassListReader::ReadPassRow(std::string_view line) {
-    BlankSeparatedFields fields(line);
-    const std::string_view stamp = fields.Next();
-    if (stamp.size() != kUtcStampLength) {
-        return std::nullopt;
-    }
-    fields.Next();
-    fields.Next();
-    m_strPassLength = fields.Next();
-    // A length that is no number, or none that fits, gives a pass of no length.
-    m_nPassLength = LeadingInt32(m_strPassLength).value_or(0);
-
-    PassRow row;
-    row.start = UtcStampToTime(stamp, 0);
-    row.end = UtcStampToTime(stamp, m_nPassLength);
-    row.cells[PassColumnStart] = FormatPassTime(*row.start);
-    row.cells[PassColumnEnd] = FormatPassTime(*row.end);
-    row.cells[PassColumnLength] = m_strPassLength;
-    row.cells[PassColumnName] = CleanName(fields.Rest());
-    return row;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "framework/FileIdentity.h"
 #include "planning/PassTable.h"
 #include "services/ActivityLog.h"
 #include "services/MessageBoxPresenter.h"
@@ -22,6 +25,9 @@ public:
     // The longest line read whole, before its line end; the rest of a
     // longer one is read as the next line.
     static constexpr std::size_t kLongestLine = 98;
+    // How long rows of earlier reads stay after their pass ended, when the
+    // list is read again.
+    static constexpr std::time_t kKeptAfterEnd = 24 * 3600;
 
     PassListReader(PassTable& table, ActivityLog& log, MessageBoxPresenter& messages,
                    QuitRequester& quit);
@@ -32,6 +38,14 @@ public:
     // not be opened, or when a line without a valid stamp stopped the
     // reading (the rows before it stay, and the run is asked to quit).
     bool ReadPassList(std::int32_t dataMode, const std::string& directory);
+    // In file mode, when PassList.txt in the last read's folder is not the
+    // file last read (another inode, size or modification time), reads it
+    // again as ReadPassList does: its rows go on top, and rows of earlier
+    // reads whose pass ended more than kKeptAfterEnd before `now` go. A
+    // list that cannot be read whole (missing, being written) leaves the
+    // table as it is and asks no quit; it is said once, and read again
+    // once it changes.
+    void ReadPassListIfReplaced(std::time_t now);
 
     // The length field of the last line accepted, as written.
     const std::string& PassLengthText() const { return m_strPassLength; }
@@ -40,8 +54,11 @@ public:
 
 private:
     void AddPlaceholderRow();
-    // The row of one line; nullopt when the line has no valid stamp.
-    std::optional<PassRow> ReadPassRow(std::string_view line);
+    // Puts the rows on top; the pass length is the last one's.
+    void InsertRows(std::vector<PassRow> rows);
+    void RemoveRowsEndedBefore(std::time_t time);
+    // A failed read again is said once, until a read succeeds.
+    void ShowReadAgainFailure(std::string_view text);
 
     PassTable& m_table;
     ActivityLog& m_log;
@@ -49,4 +66,9 @@ private:
     QuitRequester& m_quit;
     std::string m_strPassLength;
     std::int32_t m_nPassLength = 0;
+    std::int32_t m_dataMode = 0;
+    std::string m_directory;
+    // The file the last read found, or tried to.
+    std::optional<FileIdentity> m_lastSeen;
+    bool m_readAgainFailureShown = false;
 };

@@ -111,6 +111,8 @@ void PassScheduler::ServeWriteEvent(ReceiverLink& receiver) {
 void PassScheduler::ServeSatTimer(ReceiverLink& receiver) {
     m_hSatTimer.Cancel();
     receiver.OnCheck();
+    // A list a timer refreshes daily is taken up without a restart.
+    m_reader.ReadPassListIfReplaced(m_selector.Now());
     m_selector.SelectSatellite();
     m_log.LogMessage(ReportVerbose, "SatTimer Gone off");
     m_hSatTimer.Set(NextCheckDueTime());

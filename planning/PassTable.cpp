@@ -36,6 +36,12 @@ void PassRows::InsertRows(int index, std::vector<PassRow> rows) {
                   std::make_move_iterator(rows.end()));
 }
 
+void PassRows::RemoveRows(int first, int count) {
+    VANTREL_ASSERT(first >= 0 && count >= 0 && first + count <= GetItemCount());
+    const auto begin = m_rows.begin() + first;
+    m_rows.erase(begin, begin + count);
+}
+
 bool PassRows::IsCell(int row, int column) const {
     return row >= 0 && row < GetItemCount() && column >= 0 && column < kPassColumns;
 }

@@ -37,6 +37,8 @@ public:
     // Inserts whole rows in one go, the first at `index` (appended when at
     // or past the end), in the order given.
     virtual void InsertRows(int index, std::vector<PassRow> rows) = 0;
+    // Removes `count` rows from `first` on.
+    virtual void RemoveRows(int first, int count) = 0;
     // A start or end cell set as text stands for the time the text reads as.
     virtual void SetItemText(int row, int column, std::string_view text) = 0;
     virtual std::string GetItemText(int row, int column) const = 0;
@@ -54,6 +56,7 @@ public:
     int GetItemCount() const override;
     int InsertItem(int index, std::string_view text) override;
     void InsertRows(int index, std::vector<PassRow> rows) override;
+    void RemoveRows(int first, int count) override;
     void SetItemText(int row, int column, std::string_view text) override;
     std::string GetItemText(int row, int column) const override;
     std::optional<std::time_t> GetItemTime(int row, int column) const override;

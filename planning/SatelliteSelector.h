@@ -22,6 +22,8 @@ public:
                       ActivityLog& log, Clock now);
 
     void SelectSatellite();
+    // The time the selection goes by.
+    std::time_t Now() const { return m_now(); }
 
 private:
     struct PassUnderWay {

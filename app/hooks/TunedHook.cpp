@@ -1,5 +1,6 @@
 #include "app/hooks/TunedHook.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,8 +36,10 @@ TunedHook::TunedHook(ActivityLog& log, MessagePump& pump, std::filesystem::path 
     : m_log(log), m_pump(pump), m_keeper(std::move(keeper)) {}
 
 TunedHook::~TunedHook() {
-    for (const auto& [number, descriptor] : m_running) {
-        m_pump.UnwatchDescriptor(number);
+    for (const auto& [number, keeper] : m_running) {
+        if (keeper.watched) {
+            m_pump.UnwatchDescriptor(number);
+        }
         // One that has ended must not stay a zombie; the others are let go.
         ReapIfEnded(number);
     }
@@ -54,6 +57,13 @@ void TunedHook::OnTuningSent(const SentTuning& tuning) {
     if (path.empty()) {
         return;
     }
+    ReapUnwatched();
+    if (m_running.size() >= kMostRunning) {
+        m_log.LogMessage(ReportVerbose,
+                         StringPrintf("Hook <tuned> not started for <%s>: %zu hooks still running",
+                                      tuning.satellite.c_str(), m_running.size()));
+        return;
+    }
     const HookProgram program = OpenHookProgram(path);
     if (!program.refusal.empty()) {
         m_log.LogMessage(ReportVerbose, StringPrintf("Hook <tuned> refused: <%s> %s", path.c_str(),
@@ -65,6 +75,15 @@ void TunedHook::OnTuningSent(const SentTuning& tuning) {
 
 void TunedHook::Start(const SentTuning& tuning, const std::filesystem::path& program,
                       const UniqueFd& descriptor) {
+    // The keeper's process descriptor is what reaps it: a keeper started
+    // without one would stay a zombie, so its number is kept free first.
+    UniqueFd reserved(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (!reserved.IsValid()) {
+        m_log.LogMessage(ReportVerbose,
+                         StringPrintf("Hook <tuned> not started for <%s>: %s",
+                                      tuning.satellite.c_str(), std::strerror(errno)));
+        return;
+    }
     const pid_t keeper = LaunchDetached(
         {m_keeper.string(), HookLogPath().string(), program.string(), tuning.satellite},
         HookEnvironment(tuning, std::chrono::system_clock::now(), environ), descriptor.Get());
@@ -75,27 +94,48 @@ void TunedHook::Start(const SentTuning& tuning, const std::filesystem::path& pro
     }
     m_log.LogMessage(ReportVerbose,
                      StringPrintf("Hook <tuned> started for <%s>", tuning.satellite.c_str()));
+    reserved.Reset();
     UniqueFd ended = OpenProcessDescriptor(keeper);
-    const int number = ended.Get();
-    if (!ended.IsValid() ||
-        !m_pump.WatchDescriptor(number, [this, number] { OnKeeperEnded(number); })) {
-        m_log.LogMessage(ReportVerbose,
-                         StringPrintf("Hook <tuned> cannot be watched: %s", std::strerror(errno)));
+    if (!ended.IsValid()) {
+        // Only a keeper already reaped has none (SIGCHLD ignored).
+        m_log.LogMessage(ReportVerbose, StringPrintf("Hook <tuned> ended, how is not known: %s",
+                                                     std::strerror(errno)));
         return;
     }
-    m_running.emplace(number, std::move(ended));
+    const int number = ended.Get();
+    const bool watched = m_pump.WatchDescriptor(number, [this, number] { OnKeeperEnded(number); });
+    if (!watched) {
+        m_log.LogMessage(ReportVerbose,
+                         StringPrintf("Hook <tuned> cannot be watched: %s", std::strerror(errno)));
+    }
+    m_running.emplace(number, Keeper{std::move(ended), watched});
+}
+
+void TunedHook::ReapUnwatched() {
+    std::vector<int> unwatched;
+    for (const auto& [number, keeper] : m_running) {
+        if (!keeper.watched) {
+            unwatched.push_back(number);
+        }
+    }
+    for (const int number : unwatched) {
+        OnKeeperEnded(number);
+    }
 }
 
 void TunedHook::OnKeeperEnded(int processDescriptor) {
     const std::optional<ProcessEnd> end = ReapIfEnded(processDescriptor);
     const int failure = errno;
-    if (!end && failure == 0) {
+    const auto keeper = m_running.find(processDescriptor);
+    if ((!end && failure == 0) || keeper == m_running.end()) {
         return;
     }
     // One that cannot be waited for has ended too, and must not stay
     // watched: its descriptor stays readable.
-    m_pump.UnwatchDescriptor(processDescriptor);
-    m_running.erase(processDescriptor);
+    if (keeper->second.watched) {
+        m_pump.UnwatchDescriptor(processDescriptor);
+    }
+    m_running.erase(keeper);
     if (!end) {
         m_log.LogMessage(ReportVerbose, StringPrintf("Hook <tuned> ended, how is not known: %s",
                                                      std::strerror(failure)));

@@ -57,6 +57,15 @@ void PassListModel::InsertRows(int index, std::vector<PassRow> rows) {
     endInsertRows();
 }
 
+void PassListModel::RemoveRows(int first, int count) {
+    if (count == 0) {
+        return;
+    }
+    beginRemoveRows({}, first, first + count - 1);
+    m_rows.RemoveRows(first, count);
+    endRemoveRows();
+}
+
 void PassListModel::SetItemText(int row, int column, std::string_view text) {
     m_rows.SetItemText(row, column, text);
     const QModelIndex cell = index(row, column);

@@ -26,6 +26,7 @@ public:
     int GetItemCount() const override { return m_rows.GetItemCount(); }
     int InsertItem(int index, std::string_view text) override;
     void InsertRows(int index, std::vector<PassRow> rows) override;
+    void RemoveRows(int first, int count) override;
     void SetItemText(int row, int column, std::string_view text) override;
     std::string GetItemText(int row, int column) const override;
     std::optional<std::time_t> GetItemTime(int row, int column) const override;

@@ -1,5 +1,3 @@
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -10,33 +8,10 @@
 #include "tests/support/ReceiverPlayer.h"
 
 // Receivers that fail while the window drives them: each ends in a clear
-// message or goes on as a run does, and none makes the wait spin.
+// message or goes on as a run does. (What a waiting run costs in CPU is
+// measured by bench/idle-run.sh, not here: a busy machine skews it.)
 
 namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// The share of one core the whole process used since it was made.
-class CpuShare {
-public:
-    double Since() const {
-        const double wall =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
-        return (CpuSeconds() - m_cpu) / wall;
-    }
-
-private:
-    double m_cpu = CpuSeconds();
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
-};
-
-// A busy loop takes a whole core; waiting takes next to nothing.
-constexpr double kMostCpuWhileWaiting = 0.25;
 
 class FailingReceiverTest : public TunerDlgTest {
 protected:
@@ -75,29 +50,22 @@ struct PlayedLine {
 
 }  // namespace
 
-TEST_F(FailingReceiverTest, AReceiverThatVanishesEndsTheRunWithTheReasonAndNoSpinning) {
+TEST_F(FailingReceiverTest, AReceiverThatVanishesEndsTheRunWithTheReason) {
     m_station.WritePassList(SimulatedStation::PassLine(std::time(nullptr) + 3, 600, "NOAA 19"));
     ShortenWaits();
-    std::unique_ptr<CpuShare> cpu;
-    double waitingShare = 1.0;
+    // The pass begins: the first command finds nobody there.
     Follow({{[this] { return m_station.Commands().size() >= 6; },
-             [&] {
-                 m_station.StopSimulator();
-                 cpu = std::make_unique<CpuShare>();
-             }},
-            // The pass begins: the first command finds nobody there.
-            {[this] { return !m_boxes.isEmpty(); }, [&] { waitingShare = cpu->Since(); }}});
+             [this] { m_station.StopSimulator(); }}});
     const AfterRun after = RunThenCancel();
     const std::string box = TakeBox();
     EXPECT_NE(box.find(std::strerror(EIO)), std::string::npos) << box;
     EXPECT_TRUE(after.nextPassEnabled);
-    EXPECT_LT(waitingShare, kMostCpuWhileWaiting);
 }
 
 // Noise where replies belong: bytes of no command set, a zero, no line end,
 // more than a reply's eight bytes (the rest is still there at the next
 // read), or a line end alone.
-TEST_F(FailingReceiverTest, AReceiverThatAnswersGarbageNeitherStopsNorSpinsTheRun) {
+TEST_F(FailingReceiverTest, AReceiverThatAnswersGarbageDoesNotStopTheRun) {
     const std::vector<std::string> garbage{std::string("\x8f\xff\0\x01noise", 9),
                                            std::string(40, '#') + "\r\n", "\r\n", "H1",
                                            "G0\xfe\xfe\xfe\xfe\xfe\xfe\xfe\xfe\xfe"};
@@ -107,13 +75,8 @@ TEST_F(FailingReceiverTest, AReceiverThatAnswersGarbageNeitherStopsNorSpinsTheRu
         played.line, [&](const std::string&) { return garbage[answered++ % garbage.size()]; });
     m_station.WritePassList("");
     ShortenWaits();
-    std::unique_ptr<CpuShare> cpu;
-    double waitingShare = 1.0;
     std::size_t commandsAtChecks = 0;
-    Follow({{[this] { return Caption() == "Turn Off Pcr"; },
-             [&] { cpu = std::make_unique<CpuShare>(); }},
-            {Checked(3), [&] {
-                 waitingShare = cpu->Since();
+    Follow({{Checked(3), [&] {
                  commandsAtChecks = receiver.Commands().size();
                  PressCancel();
              }}});
@@ -128,7 +91,6 @@ TEST_F(FailingReceiverTest, AReceiverThatAnswersGarbageNeitherStopsNorSpinsTheRu
     EXPECT_EQ(Lines(commands.begin(), commands.begin() + 7),
               (Lines{"H1?\r\n", "H101\r\n", "H1?\r\n", "K00137500000 060400\r\n", "J4000\r\n",
                      "J41FF\r\n", "H100\r\n"}));
-    EXPECT_LT(waitingShare, kMostCpuWhileWaiting);
     // Its close-down command goes to the line while the test still plays it.
     m_dialog.reset();
 }

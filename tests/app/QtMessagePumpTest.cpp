@@ -79,7 +79,7 @@ TEST_F(QtMessagePumpTest, ASourceSignalledFromAnotherThreadWakesTheSleep) {
     transfer.join();
     EXPECT_LT(wakeUps, 10);
     EXPECT_GE(elapsed.elapsed(), 90);
-    EXPECT_LT(elapsed.elapsed(), 1000);
+    EXPECT_LT(elapsed.elapsed(), 10000);
 }
 
 TEST_F(QtMessagePumpTest, AQueuedQuitIsTakenOnceEvenWhenItsEventWasHandledElsewhere) {

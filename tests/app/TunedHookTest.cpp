@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -303,6 +304,34 @@ TEST_F(TunedHookTest, HooksStillRunningAreLeftToFinishAndEndedOnesAreReaped) {
     ASSERT_EQ(::waitpid(waiting, &status, 0), waiting);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(FileContents(files.Scratch("finished")), "finished\n");
+}
+
+// Hooks that hang must not pile up: eight run at once, a ninth waits for
+// the next retune; and a keeper started at the descriptor limit, which could
+// never be watched, is not started at all, so none stays a zombie.
+TEST_F(TunedHookTest, AtMostEightHooksRunAndEveryKeeperIsReaped) {
+    const std::filesystem::path go = files.Scratch("go");
+    files.WriteHook(Script("until [ -e \"" + go.string() + "\" ]; do sleep 0.1; done"));
+    for (std::size_t started = 0; started <= TunedHook::kMostRunning; ++started) {
+        hook.OnTuningSent(kDefault);
+    }
+    EXPECT_EQ(view.Count("Hook <tuned> started for <DEFAULT>"), TunedHook::kMostRunning);
+    EXPECT_EQ(view.Lines().back(), "Hook <tuned> not started for <DEFAULT>: 8 hooks still running");
+    std::ofstream(go).flush();
+    ASSERT_TRUE(PumpUntilLogged("Hook <tuned> ended with status <0>", TunedHook::kMostRunning));
+
+    files.WriteHook(Script("exit 0"));
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    // Room for the hook's own file, and not one descriptor more.
+    const int lowestFree = UniqueFd(::open("/dev/null", O_RDONLY | O_CLOEXEC)).Get();
+    const rlimit full{static_cast<rlim_t>(lowestFree + 1), limit.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &full), 0);
+    view.RemoveAllLines();
+    hook.OnTuningSent(kDefault);
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    EXPECT_EQ(view.Lines(), Strings{"Hook <tuned> not started for <DEFAULT>: Too many open files"});
+    EXPECT_FALSE(Await(ZombieLeft, 1s));
 }
 
 TEST_F(TunedHookTest, TheReadmesExampleRecordsEachPassIntoAFileNamedAfterTheSatelliteAndTime) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <ctime>
+#include <filesystem>
 #include <vector>
 
 #include "planning/PassListReader.h"
@@ -113,4 +115,52 @@ TEST_F(PassListReaderTest, DdeModeAddsAPlaceholderAtIndexOneAMissingFileOrAFolde
     const ScopedWorkingDirectory working(dir.Path());
     EXPECT_TRUE(reader.ReadPassList(DataModeFile, ""));
     EXPECT_EQ(Table()[0][PassColumnName], "A");
+}
+
+// A station's list refreshed by a timer: each new version is read once, on
+// top, rows that ended over a day ago go, and a version that cannot be read
+// whole changes nothing, is said once, asks no quit, and is read once fixed.
+TEST_F(PassListReaderTest, AReplacedListIsReadAgainOnceAndOnlyWhole) {
+    const ScopedTimeZone tz("UTC0");
+    const std::time_t now = 1'700'000'000;  // 2023-11-14 22:13:20
+    const auto readAgain = [&] {
+        view.RemoveAllLines();
+        reader.ReadPassListIfReplaced(now);
+        return Strings(view.NewestFirst().rbegin(), view.NewestFirst().rend());
+    };
+    const auto replace = [&](std::string_view contents) {
+        dir.Write("new.txt", contents);
+        std::filesystem::rename(dir.Path() / "new.txt", dir.Path() / PassListReader::kFileName);
+    };
+    const Strings reading{"Pass list changed - reading it again", "Loading Next Sat Pass"};
+    // Ended two days ago, an hour ago, and to come.
+    ASSERT_TRUE(Read("20231112221320 a b 600 OLD\n20231114211320 a b 600 RECENT\n"));
+    EXPECT_EQ(readAgain(), Strings{});
+
+    replace("20231115000000 a b 700 NEXT\n");
+    EXPECT_EQ(readAgain(), reading);
+    EXPECT_EQ(Table().size(), 2u);
+    EXPECT_EQ(Table()[0][PassColumnName], "NEXT");
+    EXPECT_EQ(Table()[1][PassColumnName], "RECENT");
+    EXPECT_EQ(reader.PassLengthText(), "700");
+    EXPECT_EQ(readAgain(), Strings{});
+
+    const Rows before = Table();
+    for (const std::string_view half : {"20231115000000 a b 800 HALF\n2023", "2023111"}) {
+        replace(half);
+        EXPECT_EQ(readAgain(), Strings{"Pass list changed - reading it again"});
+        EXPECT_EQ(Table(), before);
+    }
+    std::filesystem::remove(dir.Path() / PassListReader::kFileName);
+    EXPECT_EQ(readAgain(), Strings{"Pass list changed - reading it again"});
+    EXPECT_EQ(readAgain(), Strings{});
+    EXPECT_EQ(shown,
+              Strings{"Date Time String is too small - please upgrade the verion of WxTrack"});
+    EXPECT_EQ(quitRequests, 0);
+    EXPECT_EQ(reader.PassLengthText(), "700");
+
+    replace("20231115010000 a b 900 FIXED\n");
+    EXPECT_EQ(readAgain(), reading);
+    EXPECT_EQ(Table()[0][PassColumnName], "FIXED");
+    EXPECT_EQ(Table().size(), 3u);
 }

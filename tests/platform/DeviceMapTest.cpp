@@ -32,8 +32,4 @@ TEST(DeviceMap, UsesTheLinkUnderTheConfigFolderWhenItsEntryExists) {
         const ScopedEnvironmentVariable variable("XDG_CONFIG_HOME", xdg);
         EXPECT_EQ(ComPortDevicePath(2), (homeFolder / "com2").string());
     }
-    const ScopedEnvironmentVariable noHome("HOME", std::nullopt);
-    const ScopedEnvironmentVariable noXdg("XDG_CONFIG_HOME", std::nullopt);
-    EXPECT_EQ(ComPortDevicePath(2), "/dev/ttyS1");
-    EXPECT_TRUE(ComPortLinkPath(2).empty());
 }
