@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,17 +33,9 @@ struct VerificationCase {
 };
 
 std::vector<double> Numbers(std::string_view text) {
-    std::vector<double> numbers;
-    while (true) {
-        text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
-        double value = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (text.empty() || error != std::errc()) {
-            return numbers;
-        }
-        numbers.push_back(value);
-        text.remove_prefix(static_cast<std::size_t>(end - text.data()));
-    }
+    std::istringstream words{std::string(text)};
+    words.imbue(std::locale::classic());
+    return {std::istream_iterator<double>(words), std::istream_iterator<double>()};
 }
 
 // The element sets in file order, each with the steps tcppver.out gives for

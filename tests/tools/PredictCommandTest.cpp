@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "planning/PassListLine.h"
 #include "planning/PassListReader.h"
 #include "services/DataMode.h"
 #include "tests/orbit/GoldenPasses.h"
@@ -176,7 +177,6 @@ TEST_F(PredictCommandTest, UsageErrorsAndNamesTooLongForTheReader) {
              {{"--hours", "337"}, "--hours takes a number from 0 to 336"},
              {{"--start", "2026-02-30T00:00:00Z"},
               "--start takes a time like 2026-12-07T18:00:00Z or seconds since 1970"},
-             {{"--min-elevation", "-1"}, "--min-elevation takes a number from 0 to 90"},
              {{"now"}, "unexpected argument 'now'"}}) {
         EXPECT_EQ(Predict(args), (PredictRun{2, "",
                                              "vantrel-predict: " + problem +
@@ -194,6 +194,44 @@ TEST_F(PredictCommandTest, UsageErrorsAndNamesTooLongForTheReader) {
                               "characters a line): refused\n"
                               "vantrel-predict: nothing could be predicted: no wanted satellite "
                               "has a usable element set\n"}));
+}
+
+// What the writer writes, the reader reads back to the same start, end and
+// name; what it could not read back so is not written at all.
+TEST_F(PredictCommandTest, PassListLinesReadBackAsWrittenOrAreNotWritten) {
+    const std::string longest(98 - 27, 'N');  // with "YYYYMMDDhhmmss S 359 99999 "
+    const std::vector<PassListEntry> entries{
+        {1021818600, false, 36, 900, "NOAA 15"},
+        {2240611199, true, 0, 0, "METEOR-M2 3"},  // 2040-12-31 23:59:59, after 2038
+        {-1, true, 359, 99999, longest},          // 1969-12-31 23:59:59
+    };
+    std::string file;
+    for (const PassListEntry& entry : entries) {
+        const std::optional<std::string> line = FormatPassListLine(entry);
+        ASSERT_TRUE(line) << entry.name;
+        file += *line + "\r\n";
+    }
+    EXPECT_EQ(file.substr(0, 37), "20020519143000 S 36 900 NOAA 15\r\n2040");
+    dir.Write(PassListReader::kFileName, file);
+    const PassRows table = ReadBack(dir.Path().string());
+    ASSERT_EQ(table.GetItemCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        const PassListEntry& entry = entries[static_cast<std::size_t>(row)];
+        EXPECT_EQ(table.Row(row).start, entry.start);
+        EXPECT_EQ(table.Row(row).end, entry.start + entry.lengthSeconds);
+        EXPECT_EQ(table.GetItemText(row, PassColumnName), entry.name);
+    }
+
+    for (const PassListEntry& refused :
+         std::vector<PassListEntry>{{0, true, 359, 99999, longest + "N"},
+                                    {0, true, 0, 60, " NOAA 15"},
+                                    {0, true, 0, 60, "NOAA 15 "},
+                                    {0, true, 0, 60, std::string("NOAA\0 15", 8)},
+                                    {0, true, 0, 60, ""},
+                                    {0, true, 360, 60, "NOAA 15"},
+                                    {253402300800, true, 0, 60, "NOAA 15"}}) {  // year 10000
+        EXPECT_FALSE(FormatPassListLine(refused)) << refused.name;
+    }
 }
 
 // The higher pass keeps its whole time; the lower one keeps what lies
