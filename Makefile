@@ -1,7 +1,7 @@
 # Set-up and everyday commands; CMake does the building.
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev libgmock-dev \
-            libbenchmark-dev clang-format \
+            libbenchmark-dev clang-format libhamlib-utils locales \
             help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream util-linux \
             python3-sgp4
 PRESETS := dev asan core

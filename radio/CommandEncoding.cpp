@@ -2,42 +2,56 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 
 #include "framework/AsciiText.h"
 #include "framework/StringFormat.h"
 
 namespace {
 
-using Keyword = std::pair<std::string_view, std::int32_t>;
+// A mode keyword of Vantrel.ini: the PCR-1000's code, and the name rigctl
+// servers give the same mode.
+struct ModeKeyword {
+    std::string_view keyword;
+    std::int32_t code;
+    std::string_view hamlibName;
+};
 
-constexpr std::array<Keyword, 7> kModes{{
-    {"LSB", 0},
-    {"USB", 1},
-    {"AM", 2},
-    {"CW", 3},
-    {"FM", 5},
-    {"WFM", 6},
-    {"WBFM", 6},
+constexpr std::array<ModeKeyword, 7> kModes{{
+    {"LSB", 0, "LSB"},
+    {"USB", 1, "USB"},
+    {"AM", 2, "AM"},
+    {"CW", 3, "CW"},
+    {"FM", 5, "FM"},
+    {"WFM", 6, "WFM"},
+    {"WBFM", 6, "WFM"},
 }};
 
-constexpr std::array<Keyword, 6> kFilters{{
-    {"3", 0},
-    {"2.8", 0},
-    {"6", 1},
-    {"15", 2},
-    {"50", 3},
-    {"230", 4},
+// A filter keyword: the PCR-1000's code and the width it stands for.
+struct FilterKeyword {
+    std::string_view keyword;
+    std::int32_t code;
+    std::int32_t hertz;
+};
+
+constexpr std::array<FilterKeyword, 6> kFilters{{
+    {"3", 0, 3000},
+    {"2.8", 0, 2800},
+    {"6", 1, 6000},
+    {"15", 2, 15000},
+    {"50", 3, 50000},
+    {"230", 4, 230000},
 }};
 
-template <std::size_t N>
-std::optional<std::int32_t> Lookup(const std::array<Keyword, N>& table, std::string_view key) {
+// The `field` of the row of `table` for `key`; nullopt when there is none.
+template <typename Row, std::size_t N, typename Field>
+auto Lookup(const std::array<Row, N>& table, std::string_view key, Field Row::*field)
+    -> std::optional<Field> {
     const auto found = std::find_if(table.begin(), table.end(),
-                                    [key](const Keyword& entry) { return entry.first == key; });
+                                    [key](const Row& row) { return row.keyword == key; });
     if (found == table.end()) {
         return std::nullopt;
     }
-    return found->second;
+    return (*found).*field;
 }
 
 std::int32_t PercentToByte(std::int32_t percent) {
@@ -52,15 +66,28 @@ std::string UpperCased(std::string text) {
 }  // namespace
 
 std::optional<std::int32_t> ModeCode(std::string_view keyword) {
-    return Lookup(kModes, keyword);
+    return Lookup(kModes, keyword, &ModeKeyword::code);
+}
+
+std::optional<std::string_view> HamlibModeName(std::string_view keyword) {
+    return Lookup(kModes, keyword, &ModeKeyword::hamlibName);
 }
 
 std::optional<std::int32_t> FilterCode(std::string_view keyword) {
-    return Lookup(kFilters, keyword);
+    return Lookup(kFilters, keyword, &FilterKeyword::code);
+}
+
+std::optional<std::int32_t> FilterWidthHz(std::string_view keyword) {
+    return Lookup(kFilters, keyword, &FilterKeyword::hertz);
+}
+
+std::int64_t FrequencyHz(double frequencyMHz) {
+    return static_cast<std::int64_t>(frequencyMHz * 1000000.0);
 }
 
 std::string TuneCommand(double frequencyMHz, std::int32_t modeCode, std::int32_t filterCode) {
-    const auto hertz = static_cast<std::int32_t>(frequencyMHz * 1000000.0);
+    // Ten digits hold every frequency Vantrel.ini allows.
+    const auto hertz = static_cast<std::int32_t>(FrequencyHz(frequencyMHz));
     return StringPrintf("K0%10.10d %2.2d%2.2d00\r\n", hertz, modeCode, filterCode);
 }
 

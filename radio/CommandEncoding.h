@@ -18,8 +18,16 @@ inline constexpr std::string_view kDspFunctionOffCommand = "J8100\r\n";
 
 // Mode code of a keyword ("LSB" … "WBFM"), nullopt when it is none.
 std::optional<std::int32_t> ModeCode(std::string_view keyword);
+// The name rigctl gives a keyword's mode: "FM" for narrow FM, "WFM" for
+// both wide keywords; nullopt when it is none.
+std::optional<std::string_view> HamlibModeName(std::string_view keyword);
 // Filter code of a width in kHz ("3" … "230"), nullopt when it is none.
 std::optional<std::int32_t> FilterCode(std::string_view keyword);
+// The width a filter keyword stands for, in Hz ("2.8" is 2800).
+std::optional<std::int32_t> FilterWidthHz(std::string_view keyword);
+
+// The frequency the receiver is tuned to: MHz × 1 000 000, truncated.
+std::int64_t FrequencyHz(double frequencyMHz);
 
 // "K0" + ten digits of Hz + " " + mode + filter + "00", e.g. "K00137500000 060400".
 std::string TuneCommand(double frequencyMHz, std::int32_t modeCode, std::int32_t filterCode);

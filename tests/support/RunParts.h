@@ -90,10 +90,12 @@ struct RunParts {
     RunParts(const RunParts&) = delete;
     RunParts& operator=(const RunParts&) = delete;
 
-    // Starts a run on another thread, as "Next Pass" would.
-    void StartRun(const RunSettings& settings) {
+    // Starts a run on another thread, as "Next Pass" would, with the
+    // PCR-1000 on its port or with `link`.
+    void StartRun(const RunSettings& settings) { StartRun(settings, receiver); }
+    void StartRun(const RunSettings& settings, ReceiverLink& link) {
         run = std::async(std::launch::async,
-                         [this, settings] { scheduler.OnNextPass(receiver, settings); });
+                         [this, settings, &link] { scheduler.OnNextPass(link, settings); });
     }
     // Waits up to `limit` for the run to end; true when it did (an
     // exception that ended it is thrown here).

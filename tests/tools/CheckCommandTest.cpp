@@ -5,6 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/FakeRigctlServer.h"
+#include "tests/support/Loopback.h"
+#include "tests/support/RigctldProcess.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 #include "tests/tools/CheckRun.h"
@@ -54,7 +57,12 @@ TEST_F(CheckCommandTest, UsageErrorsNameTheProgramAndWhereHelpIs) {
              {{"port", "5"}, "port takes one N from 1 to 4"},
              {{"port", "1x"}, "port takes one N from 1 to 4"},
              {{"port", "1", "2"}, "port takes one N from 1 to 4"},
-             {{"--verbose", "port"}, "Unknown option 'verbose'."}}) {
+             {{"--verbose", "port"}, "Unknown option 'verbose'."},
+             {{"receiver", "--rigctl", "4532"}, "--rigctl takes HOST:PORT"},
+             {{"receiver", "--rigctl-kind", "hamlib"},
+              "--rigctl-kind takes rigctld, gqrx or sdrpp"},
+             {{"port", "--rigctl-kind", "gqrx"},
+              "--rigctl and --rigctl-kind go with receiver only"}}) {
         EXPECT_EQ(Check(args),
                   (CheckRun{2, "",
                             "vantrel-check: " + problem +
@@ -86,4 +94,67 @@ TEST_F(CheckCommandTest, PassesFromAFolderOrWhereTheSettingsSayUpToABadStamp) {
                         "verion of WxTrack\n"}));
     EXPECT_EQ(Check({"passes", "missing"}),
               (CheckRun{1, "", "vantrel-check: Can Not Open WxTrack Passlist.txt File\n"}));
+}
+
+TEST_F(CheckCommandTest, ReceiverTellsWhatAnswersAndPutsItBackAsItWas) {
+    const RigctldProcess rigctld;
+    const FakeRigctlServer gqrx(RigctlServerKind::Gqrx);
+    const FakeRigctlServer sdrpp(RigctlServerKind::Sdrpp);
+    std::uint16_t closedPort = 0;
+    {
+        const FakeRigctlServer gone(RigctlServerKind::Gqrx);
+        closedPort = gone.Port();
+    }
+    const auto answers = [](const std::string& address, std::string_view kind) {
+        return "The receiver at " + address + " answers.\nIt looks like " + std::string(kind) +
+               ".\n";
+    };
+    const std::string sdrFindings =
+        "power: none, <\\get_powerstat>: RPRT 1\nfrequency: works\nmode: works\n"
+        "volume: refused, <l AF>: RPRT 1\n";
+    const std::string settings = "f\nm\nl AF\nl SQL\n\\get_powerstat\n";
+    const std::string before = AskLoopback(rigctld.Port(), settings, 6);
+
+    const std::string closed = "127.0.0.1:" + std::to_string(closedPort);
+    for (const auto& [address, kind, expected] :
+         std::vector<std::tuple<std::string, std::string_view, CheckRun>>{
+             {rigctld.Address(),
+              "rigctld",
+              {0,
+               answers(rigctld.Address(), "rigctld") +
+                   "power: works\nfrequency: works\nmode: works\nvolume: works\n"
+                   "squelch: works\nAOS/LOS: refused, <AOS>: RPRT -18\n"
+                   "A run set for rigctld can use it.\n",
+               ""}},
+             {gqrx.Address(),
+              "gqrx",
+              {0,
+               answers(gqrx.Address(), "gqrx") + sdrFindings +
+                   // Its squelch is in dBFS, from -150 to 0.
+                   "squelch: kept <0>, asked <0.75>\nAOS/LOS: works\n"
+                   "A run set for gqrx can use it.\n",
+               ""}},
+             {sdrpp.Address(),
+              "sdrpp",
+              {0,
+               answers(sdrpp.Address(), "SDR++") + sdrFindings +
+                   "squelch: refused, <l SQL>: RPRT 1\nAOS/LOS: works\n"
+                   "A run set for SDR++ can use it.\n",
+               ""}},
+             {gqrx.Address(),
+              "rigctld",
+              {1,
+               answers(gqrx.Address(), "gqrx") + sdrFindings +
+                   "squelch: kept <0>, asked <0.75>\nAOS/LOS: works\n",
+               "vantrel-check: a run set for rigctld could not use it: volume does not work; "
+               "squelch does not work\n"}},
+             {closed,
+              "rigctld",
+              {1, "",
+               "vantrel-check: Vantrel cannot reach the receiver at " + closed +
+                   ": Connection refused\n"}}}) {
+        EXPECT_EQ(Check({"receiver", "--rigctl", address, "--rigctl-kind", kind}), expected)
+            << address << " as " << kind;
+    }
+    EXPECT_EQ(AskLoopback(rigctld.Port(), settings, 6), before);
 }

@@ -10,6 +10,8 @@
 
 #include "app/CommandLine.h"
 #include "app/settings/SettingsStore.h"
+#include "network/HostPort.h"
+#include "network/RigctlServers.h"
 #include "planning/PassListReader.h"
 #include "radio/SatelliteCatalogue.h"
 #include "serial/serialport.h"
@@ -18,6 +20,7 @@
 #include "services/LogView.h"
 #include "services/MessageBoxPresenter.h"
 #include "tools/vantrel-check/PortDoctor.h"
+#include "tools/vantrel-check/ReceiverCheck.h"
 
 namespace {
 
@@ -27,7 +30,8 @@ constexpr std::string_view kMessagePrefix = "vantrel-check: ";
 constexpr std::string_view kForms =
     "[options] satellite NAME\n"
     "[options] passes [FOLDER]\n"
-    "[options] port [N]\n";
+    "[options] port [N]\n"
+    "[options] receiver [--rigctl HOST:PORT] [--rigctl-kind KIND]\n";
 
 constexpr std::string_view kSections =
     "Commands:\n"
@@ -40,6 +44,12 @@ constexpr std::string_view kSections =
     "  port [N]         Tell whether Vantrel could open COM port N (1 to 4; without\n"
     "                   N, the saved one) now: the device it leads to, whether that\n"
     "                   exists, may be opened by you, is a terminal and is free.\n"
+    "  receiver         Connect to the network receiver (127.0.0.1:4532, rigctld,\n"
+    "                   unless --rigctl and --rigctl-kind say otherwise) as a run\n"
+    "                   does and tell what answers there: the kind of server it\n"
+    "                   looks like and whether power, frequency, mode, volume,\n"
+    "                   squelch and AOS/LOS work, each tried and read back, then\n"
+    "                   put back as it was.\n"
     "\n"
     "Exit status:\n"
     "  0  what was checked is usable\n"
@@ -47,6 +57,12 @@ constexpr std::string_view kSections =
     "  2  the command line was not understood\n";
 
 constexpr int kHighestMenuPort = 4;
+
+// The network receiver's options, as given on the command line.
+struct ReceiverOptions {
+    std::optional<std::string> address;
+    std::optional<std::string> kind;
+};
 
 // There is no run to end: the reading stops at the bad line, and the check
 // with it.
@@ -140,6 +156,29 @@ int CheckSavedPort(std::ostream& out, std::ostream& err) {
     return CheckPort(port, out, err);
 }
 
+// The network receiver a run would use; the options override it.
+RigctlTarget ReceiverTarget() {
+    return RigctlTarget{};
+}
+
+int CheckReceiverCommand(const ReceiverOptions& options, std::ostream& out, std::ostream& err) {
+    RigctlTarget target = ReceiverTarget();
+    if (options.address) {
+        if (!ParseHostPort(*options.address)) {
+            return ReportUsageError(kProgram, "--rigctl takes HOST:PORT", err);
+        }
+        target.address = *options.address;
+    }
+    if (options.kind) {
+        const RigctlServer* const server = FindRigctlServer(*options.kind);
+        if (server == nullptr) {
+            return ReportUsageError(kProgram, "--rigctl-kind takes " + RigctlServerNames(), err);
+        }
+        target.kind = server->kind;
+    }
+    return CheckReceiver(target, out, err);
+}
+
 std::optional<int> MenuPort(const std::string& word) {
     int port = 0;
     const char* const end = word.data() + word.size();
@@ -149,12 +188,20 @@ std::optional<int> MenuPort(const std::string& word) {
     return port;
 }
 
-int RunCommand(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+int RunCommand(const std::vector<std::string>& words, const ReceiverOptions& receiver,
+               std::ostream& out, std::ostream& err) {
     if (words.empty()) {
         return ReportUsageError(kProgram, "no command given", err);
     }
     const std::string& command = words.front();
     const std::size_t extra = words.size() - 1;
+    if (command == "receiver") {
+        return extra == 0 ? CheckReceiverCommand(receiver, out, err)
+                          : ReportUsageError(kProgram, "receiver takes no argument", err);
+    }
+    if (receiver.address || receiver.kind) {
+        return ReportUsageError(kProgram, "--rigctl and --rigctl-kind go with receiver only", err);
+    }
     if (command == "satellite") {
         return extra == 1 ? CheckSatellite(words[1], out, err)
                           : ReportUsageError(kProgram, "satellite takes one NAME", err);
@@ -186,7 +233,18 @@ int RunCheck(std::span<const std::string_view> args, std::ostream& out, std::ost
     }
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Checks Vantrel's files and serial port before a pass, with Vantrel's own code."));
+        "Checks Vantrel's files and receiver before a pass, with Vantrel's own code."));
+    const QCommandLineOption rigctlAddress(
+        QStringLiteral("rigctl"),
+        QStringLiteral("With receiver: the network receiver's address (default 127.0.0.1:4532)."),
+        QStringLiteral("HOST:PORT"));
+    const QCommandLineOption rigctlKind(
+        QStringLiteral("rigctl-kind"),
+        QString::fromStdString("With receiver: the kind of server there, " + RigctlServerNames() +
+                               " (default rigctld)."),
+        QStringLiteral("KIND"));
+    parser.addOption(rigctlAddress);
+    parser.addOption(rigctlKind);
     const ProgramHelp help{kProgram, kForms, kSections};
     if (const std::optional<int> status = ReadCommandLine(parser, arguments, help, out, err)) {
         return *status;
@@ -195,5 +253,9 @@ int RunCheck(std::span<const std::string_view> args, std::ostream& out, std::ost
     for (const QString& word : parser.positionalArguments()) {
         words.push_back(word.toLocal8Bit().toStdString());
     }
-    return RunCommand(words, out, err);
+    const auto given = [&parser](const QCommandLineOption& option) {
+        return parser.isSet(option) ? std::optional(parser.value(option).toStdString())
+                                    : std::nullopt;
+    };
+    return RunCommand(words, {given(rigctlAddress), given(rigctlKind)}, out, err);
 }

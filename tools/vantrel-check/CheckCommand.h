@@ -4,12 +4,14 @@
 #include <span>
 #include <string_view>
 
-// vantrel-check: tells a user, before a pass, whether the files and the
-// serial port are right, checking them with the program's own code.
+// vantrel-check: tells a user, before a pass, whether the files, the
+// serial port and the network receiver are right, checking them with the
+// program's own code.
 //
 //   vantrel-check satellite NAME
 //   vantrel-check passes [FOLDER]
 //   vantrel-check port [N]
+//   vantrel-check receiver [--rigctl HOST:PORT] [--rigctl-kind KIND]
 //
 // `args` are the words after the program name; --help and --version are
 // understood too. Returns the exit status: 0 when everything checked is
