@@ -10,6 +10,7 @@
 #include "planning/PassListReader.h"
 #include "services/DataMode.h"
 #include "tests/orbit/GoldenPasses.h"
+#include "tests/support/GermanLocale.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 #include "tools/vantrel-predict/PassSchedule.h"
@@ -232,6 +233,21 @@ TEST_F(PredictCommandTest, PassListLinesReadBackAsWrittenOrAreNotWritten) {
                                     {253402300800, true, 0, 60, "NOAA 15"}}) {  // year 10000
         EXPECT_FALSE(FormatPassListLine(refused)) << refused.name;
     }
+}
+
+// A decimal comma in the user's locale changes nothing read or written.
+TEST_F(PredictCommandTest, UnderAGermanLocaleNumbersKeepTheirPoint) {
+    const std::vector<std::string_view> args{"--lat", "52.37",  "--lon",   "4.89", "--alt",
+                                             "10.5",  "--save", "--start", kStart};
+    const PredictRun plain = Predict(args);
+    const std::string list = FileContents("PassList.txt");
+    const std::string conf = FileContents(dir.Path() / "config/vantrel/Vantrel.conf");
+    EXPECT_NE(conf.find("Station%20Altitude=10.5\n"), std::string::npos) << conf;
+    const ScopedGermanLocale german;
+    ASSERT_TRUE(german.IsSet());
+    EXPECT_EQ(Predict(args), plain);
+    EXPECT_EQ(FileContents("PassList.txt"), list);
+    EXPECT_EQ(FileContents(dir.Path() / "config/vantrel/Vantrel.conf"), conf);
 }
 
 // The higher pass keeps its whole time; the lower one keeps what lies
