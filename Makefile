@@ -2,7 +2,8 @@
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev libgmock-dev \
             libbenchmark-dev clang-format libhamlib-utils locales \
-            help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream util-linux
+            help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream util-linux \
+            python3-sgp4
 PRESETS := dev asan core
 # Seconds each fuzz target runs for in `make fuzz`.
 FUZZ_SECONDS ?= 600
@@ -40,10 +41,11 @@ test: deps
 	    ctest --preset $$p; \
 	done
 
-# The benchmarks, start-up against a bare dialog under Xvfb, and a waiting
-# run's CPU and wake-ups over a minute (bench/idle-run.sh).
+# The benchmarks (the pass predictor beside skyfield), start-up against a
+# bare dialog under Xvfb, and a waiting run's CPU and wake-ups over a minute
+# (bench/idle-run.sh).
 bench: build
-	@$(MAKE) --no-print-directory deps PACKAGES="xvfb xauth xdotool"
+	@$(MAKE) --no-print-directory deps PACKAGES="xvfb xauth xdotool python3-skyfield"
 	@for b in build/dev/bench/bench_*; do \
 	    case $$b in *bench_startup) xvfb-run -a $$b ;; *) $$b ;; esac; \
 	done

@@ -89,7 +89,8 @@ int Children(pid_t except) {
 
 Resources Measure(pid_t simulator) {
     Resources now;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/fd")) {
         ++now.descriptors;
     }
     now.threads = static_cast<int>(StatusField("Threads"));
@@ -116,8 +117,8 @@ std::string PassLines(std::time_t from, std::time_t to) {
 // warm-up's measure and, at the last, ask the run to quit.
 class SoakLog final : public LogView {
 public:
-    SoakLog(LineOutput& output, const SimulatedStation& station, PlainMessagePump& pump,
-            int checks, pid_t simulator)
+    SoakLog(LineOutput& output, SimulatedStation& station, PlainMessagePump& pump, int checks,
+            pid_t simulator)
         : m_output(output),
           m_station(station),
           m_pump(pump),
@@ -159,6 +160,8 @@ public:
 private:
     void OnCheck() {
         ++checksDone;
+        // It prints each change of its settings.
+        m_station.Simulator().DiscardOutput();
         // Half-way between two thousands, so the last one is read too.
         if (checksDone % kChecksPerList == kChecksPerList / 2) {
             ReplacePassList();
@@ -172,7 +175,7 @@ private:
     }
 
     LineOutput& m_output;
-    const SimulatedStation& m_station;
+    SimulatedStation& m_station;
     PlainMessagePump& m_pump;
     int m_checks;
     pid_t m_simulator;
@@ -287,8 +290,10 @@ int main(int argc, char** argv) {
         scheduler.OnNextPass(receiver, {1, ""});
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
-        if (!PumpUntil(pump, [&view] { return view.hooksEnded == view.hooksStarted; }, 30s)) {
-            std::printf("hooks still running at the end: %d\n", view.hooksStarted - view.hooksEnded);
+        if (!PumpUntil(
+                pump, [&view] { return view.hooksEnded == view.hooksStarted; }, 30s)) {
+            std::printf("hooks still running at the end: %d\n",
+                        view.hooksStarted - view.hooksEnded);
             ++failures;
         }
         const Resources atEnd = Measure(simulator);
@@ -296,10 +301,10 @@ int main(int argc, char** argv) {
             Print("warm-up", *view.afterWarmUp);
         }
         Print("end", atEnd);
-        std::printf("checks %d, retunes %d, hook runs %d, pass list read again %d times, "
-                    "%ld log lines, in %.0f s\n",
-                    view.checksDone, view.retunes, view.hooksEnded, view.readsAgain, view.lines,
-                    seconds);
+        std::printf(
+            "checks %d, retunes %d, hook runs %d, pass list read again %d times, "
+            "%ld log lines, in %.0f s\n",
+            view.checksDone, view.retunes, view.hooksEnded, view.readsAgain, view.lines, seconds);
 
         const Resources warm = view.afterWarmUp.value_or(atStart);
         if (atEnd.descriptors > warm.descriptors || atEnd.threads > warm.threads ||
@@ -309,7 +314,8 @@ int main(int argc, char** argv) {
         }
         if (checks >= kChecksBeforeMemoryCounts &&
             atEnd.residentKb - warm.residentKb > kMostMemoryGrowthKb) {
-            std::printf("memory grew by %ld kB after warm-up\n", atEnd.residentKb - warm.residentKb);
+            std::printf("memory grew by %ld kB after warm-up\n",
+                        atEnd.residentKb - warm.residentKb);
             ++failures;
         }
         // A check or two may come between the quit's request and its taking.

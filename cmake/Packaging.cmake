@@ -10,14 +10,16 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_DESCRIPTION [=[
 Vantrel drives an Icom PCR-1000 communications receiver on a serial port
 for a weather-satellite station. It reads the pass predictions WxTrack
-writes to PassList.txt and, as each pass begins and ends, sends the
-receiver the satellite's settings from Vantrel.ini: frequency, mode,
-filter, volume, squelch and noise reduction.
+writes to PassList.txt, or that vantrel-predict writes there, and, as
+each pass begins and ends, sends the receiver the satellite's settings
+from Vantrel.ini: frequency, mode, filter, volume, squelch and noise
+reduction.
 
 The package holds the program with its window and a headless mode (with
-a systemd user unit), vantrel-check, which checks the files and the
-serial port with Vantrel's own code, and pcr1000-sim, a simulated
-receiver on a pseudo-terminal.]=])
+a systemd user unit), vantrel-predict, which predicts the passes from
+element sets and writes PassList.txt (with a daily systemd user timer),
+vantrel-check, which checks the files and the serial port with Vantrel's
+own code, and pcr1000-sim, a simulated receiver on a pseudo-terminal.]=])
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)

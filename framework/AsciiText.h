@@ -18,6 +18,12 @@ inline void AsciiUpperCase(std::string& text) {
     std::transform(text.begin(), text.end(), text.begin(), AsciiUpper);
 }
 
+// Whether `text` holds an ASCII control character (below the blank, or DEL).
+inline bool HasControlCharacters(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
 inline void RemoveAll(std::string& text, char unwanted) {
     text.erase(std::remove(text.begin(), text.end(), unwanted), text.end());
 }

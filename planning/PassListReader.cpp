@@ -51,13 +51,8 @@ std::string CleanName(std::string_view field) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-std::string PassListPath(const std::string& directory) {
-    if (directory.empty()) {
-        return PassListReader::kFileName;
-    }
-    const char* const separator = directory.back() == '/' ? "" : "/";
-    return directory + separator + PassListReader::kFileName;
-}
+// A piece of a line holds the line, its LF and the terminating zero.
+constexpr std::size_t kLineBuffer = PassListReader::kLongestLine + 2;
 
 constexpr std::string_view kCannotOpen = "Can Not Open WxTrack Passlist.txt File";
 constexpr std::string_view kStampTooSmall =
@@ -105,6 +100,14 @@ bool ReadPassRows(TextFileReader& file, std::vector<PassRow>& rows) {
 
 }  // namespace
 
+std::string PassListPath(const std::string& directory) {
+    if (directory.empty()) {
+        return PassListReader::kFileName;
+    }
+    const char* const separator = directory.back() == '/' ? "" : "/";
+    return directory + separator + PassListReader::kFileName;
+}
+
 PassListReader::PassListReader(PassTable& table, ActivityLog& log, MessageBoxPresenter& messages,
                                QuitRequester& quit)
     : m_table(table), m_log(log), m_messages(messages), m_quit(quit) {}
@@ -116,7 +119,7 @@ bool PassListReader::ReadPassList(std::int32_t dataMode, const std::string& dire
         AddPlaceholderRow();
         return true;
     }
-    TextFileReader file(PassListPath(directory).c_str());
+    TextFileReader file(PassListPath(directory).c_str(), kLineBuffer);
     m_lastSeen = file.Identity();
     if (!file.IsOpen()) {
         m_messages.ShowMessageBox(kCannotOpen);
@@ -143,7 +146,7 @@ void PassListReader::ReadPassListIfReplaced(std::time_t now) {
         return;
     }
     m_log.LogMessage(ReportVerbose, "Pass list changed - reading it again");
-    TextFileReader file(path.c_str());
+    TextFileReader file(path.c_str(), kLineBuffer);
     m_lastSeen = file.Identity();
     if (!file.IsOpen()) {
         ShowReadAgainFailure(kCannotOpen);

@@ -13,11 +13,18 @@
 #include "services/MessageBoxPresenter.h"
 #include "services/QuitRequester.h"
 
+// Where the reader finds PassList.txt: in `directory`, or in the working
+// directory when that is empty.
+std::string PassListPath(const std::string& directory);
+
 // Reads WxTrack's PassList.txt into the pass table, one row per line: start
 // and end as local time, the length as written and the satellite's name.
 class PassListReader {
 public:
     static constexpr const char* kFileName = "PassList.txt";
+    // The longest line read whole, before its line end; the rest of a
+    // longer one is read as the next line.
+    static constexpr std::size_t kLongestLine = 98;
     // How long rows of earlier reads stay after their pass ended, when the
     // list is read again.
     static constexpr std::time_t kKeptAfterEnd = 24 * 3600;

@@ -1,6 +1,8 @@
 #include "planning/PassTimes.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "framework/Diagnostics.h"
 #include "framework/LeadingNumber.h"
@@ -64,6 +66,26 @@ std::time_t UtcStampToTime(std::string_view stamp, std::int32_t seconds) {
     const std::int64_t days = DaysToMonth(year, month) + StampField(stamp, 6, 2) - 1;
     return days * kSecondsPerDay + StampField(stamp, 8, 2) * 3600 + StampField(stamp, 10, 2) * 60 +
            StampField(stamp, 12, 2) + seconds;
+}
+
+std::optional<std::string> FormatUtcStamp(std::time_t time) {
+    std::tm utc{};
+    if (gmtime_r(&time, &utc) == nullptr || utc.tm_year < -1900 || utc.tm_year > 9999 - 1900) {
+        return std::nullopt;
+    }
+    std::string stamp;
+    stamp.reserve(kUtcStampLength);
+    for (const auto& [value, width] : {std::pair{utc.tm_year + 1900, 4},
+                                       {utc.tm_mon + 1, 2},
+                                       {utc.tm_mday, 2},
+                                       {utc.tm_hour, 2},
+                                       {utc.tm_min, 2},
+                                       {utc.tm_sec, 2}}) {
+        const std::size_t at = stamp.size();
+        AppendRightAligned(stamp, value, static_cast<std::size_t>(width));
+        std::replace(stamp.begin() + static_cast<std::ptrdiff_t>(at), stamp.end(), ' ', '0');
+    }
+    return stamp;
 }
 
 std::string FormatPassTime(std::time_t time) {

@@ -21,6 +21,10 @@ inline constexpr std::size_t kPassTimeLength = 19;
 // Independent of the host's time zone.
 std::time_t UtcStampToTime(std::string_view stamp, std::int32_t seconds);
 
+// The stamp of `time` that UtcStampToTime reads back; nullopt for a year
+// outside 0 to 9999, which has no stamp.
+std::optional<std::string> FormatUtcStamp(std::time_t time);
+
 // `time` as local time (TZ honoured) in the layout "%2d %2d %4d %2d %2d %2d":
 // day, month, year, hour, minute, second.
 std::string FormatPassTime(std::time_t time);

@@ -21,6 +21,19 @@ bool IsPercent(const std::optional<std::int32_t>& value) {
 
 }  // namespace
 
+bool IsCatalogueComment(std::string_view line) {
+    return line.starts_with('#');
+}
+
+bool CatalogueLineNames(std::string_view line, std::string_view name) {
+    if (IsCatalogueComment(line)) {
+        return false;
+    }
+    std::string upper(line);
+    AsciiUpperCase(upper);
+    return upper.find(name) != std::string::npos;
+}
+
 SatelliteCatalogue::SatelliteCatalogue(ActivityLog& log, MessageBoxPresenter& messages,
                                        std::string path)
     : m_log(log), m_messages(messages), m_path(std::move(path)) {}
@@ -35,13 +48,10 @@ bool SatelliteCatalogue::LoadSatellite(const std::string& name) {
 
     std::string line;
     while (file.ReadLine(line)) {
-        if (!line.empty() && line.front() == '#') {
+        if (!CatalogueLineNames(line, name)) {
             continue;
         }
         AsciiUpperCase(line);
-        if (line.find(name) == std::string::npos) {
-            continue;
-        }
         m_log.LogMessage(ReportVerbose, StringPrintf("Found Sat <%s>", name.c_str()));
         m_strLoadedSat = name;
         if (!ReadFields(line)) {

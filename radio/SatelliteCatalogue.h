@@ -10,6 +10,13 @@
 #include "services/ActivityLog.h"
 #include "services/MessageBoxPresenter.h"
 
+// A line of Vantrel.ini that the catalogue passes over.
+bool IsCatalogueComment(std::string_view line);
+
+// How a satellite's line is found: a line of Vantrel.ini that is no comment
+// and, upper-cased, holds `name` as given anywhere in it.
+bool CatalogueLineNames(std::string_view line, std::string_view name);
+
 // Finds a satellite's line in Vantrel.ini, checks its values and queues the
 // receiver commands that tune to it. The file is read afresh on every call,
 // so the user's edits apply at the next satellite change.

@@ -40,6 +40,9 @@ void QueryReceiver(const RegistryKey& key, ReceiverKind& receiver, RigctlTarget&
         }
     }
 }
+constexpr std::string_view kLatitudeValue = "Station Latitude";
+constexpr std::string_view kLongitudeValue = "Station Longitude";
+constexpr std::string_view kAltitudeValue = "Station Altitude";
 
 constexpr std::int32_t kFirstComPort = 1;
 constexpr std::int32_t kLastComPort = 4;
@@ -70,6 +73,30 @@ void SettingsStore::ReadSettings() {
         m_log.SetReportLevelThreshold(reportLevel);
     }
     QueryReceiver(*key, m_receiver, m_rigctl);
+    StationLocation station;
+    if (key->QueryReal(kLatitudeValue, station.latitudeDeg) &&
+        key->QueryReal(kLongitudeValue, station.longitudeDeg)) {
+        key->QueryReal(kAltitudeValue, station.altitudeM);
+        m_station = station;
+    }
+}
+
+bool SettingsStore::WriteStation(const StationLocation& station) {
+    if (m_keyFile.empty()) {
+        return false;
+    }
+    std::optional<RegistryKey> key = RegistryKey::Open(m_keyFile, RegistryAccess::SetValue);
+    if (!key) {
+        return false;
+    }
+    key->SetReal(kLatitudeValue, station.latitudeDeg);
+    key->SetReal(kLongitudeValue, station.longitudeDeg);
+    key->SetReal(kAltitudeValue, station.altitudeM);
+    if (!key->Close()) {
+        return false;
+    }
+    m_station = station;
+    return true;
 }
 
 bool SettingsStore::WriteSettings() {

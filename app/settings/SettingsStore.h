@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app/settings/FolderChooser.h"
@@ -20,6 +21,16 @@ std::filesystem::path VantrelKeyFile();
 enum class ReceiverKind {
     Pcr1000,  // the PCR-1000 on the COM port
     Rigctl,   // a server that speaks the rigctl protocol
+};
+
+// The settings kept between runs: the folder of PassList.txt, the COM port,
+// the pass source, the log's threshold (held by the log), the receiver and
+// Where the station stands: degrees north and east, metres above the WGS-84
+// ellipsoid. Kept for the pass predictor.
+struct StationLocation {
+    double latitudeDeg = 0;
+    double longitudeDeg = 0;
+    double altitudeM = 0;
 };
 
 // The settings kept between runs: the folder of PassList.txt, the COM port,
@@ -59,6 +70,14 @@ public:
     ReceiverKind GetReceiver() const { return m_receiver; }
     const RigctlTarget& GetRigctlTarget() const { return m_rigctl; }
 
+    // The station's location when the store holds its latitude and
+    // longitude (a missing altitude is 0). Read with the other settings;
+    // the dialog's "Save" leaves it as it is in the store.
+    const std::optional<StationLocation>& GetStation() const { return m_station; }
+    // Writes the station's location, and nothing else; false when it could
+    // not be written.
+    bool WriteStation(const StationLocation& station);
+
 private:
     ActivityLog& m_log;
     std::filesystem::path m_keyFile;
@@ -67,4 +86,5 @@ private:
     std::int32_t m_nDataMode = DataModeFile;
     ReceiverKind m_receiver = ReceiverKind::Pcr1000;
     RigctlTarget m_rigctl;
+    std::optional<StationLocation> m_station;
 };

@@ -1,6 +1,8 @@
 #include "platform/registry/RegistryKey.h"
 
 #include <QSettings>
+#include <charconv>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -110,6 +112,23 @@ bool RegistryKey::QueryNumber(std::string_view name, std::int32_t& value) const 
     return isNumber;
 }
 
+bool RegistryKey::QueryReal(std::string_view name, double& value) const {
+    VANTREL_ASSERT(m_state != nullptr);
+    const QVariant stored = StoredValue(m_state ? m_state->values.get() : nullptr, name);
+    if (stored.typeId() != QMetaType::QString) {
+        return false;
+    }
+    const std::string text = stored.toString().toStdString();
+    double number = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (text.empty() || error != std::errc() || stop != end || !std::isfinite(number)) {
+        return false;
+    }
+    value = number;
+    return true;
+}
+
 void RegistryKey::SetString(std::string_view name, std::string_view value) {
     VANTREL_ASSERT(m_state != nullptr && m_state->values == nullptr);
     if (m_state) {
@@ -119,6 +138,13 @@ void RegistryKey::SetString(std::string_view name, std::string_view value) {
 
 void RegistryKey::SetNumber(std::string_view name, std::int32_t value) {
     SetString(name, std::to_string(value));
+}
+
+void RegistryKey::SetReal(std::string_view name, double value) {
+    VANTREL_ASSERT(std::isfinite(value));
+    char text[32];
+    const char* const end = std::to_chars(std::begin(text), std::end(text), value).ptr;
+    SetString(name, std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
 bool RegistryKey::Close() {

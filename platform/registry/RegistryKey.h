@@ -35,10 +35,15 @@ public:
     // UTF-8 or not.
     bool QueryString(std::string_view name, std::string& value) const;
     bool QueryNumber(std::string_view name, std::int32_t& value) const;
+    // A finite decimal number (a fraction and a power of ten allowed),
+    // whatever the locale.
+    bool QueryReal(std::string_view name, double& value) const;
 
     // Values set are written together when the key is closed.
     void SetString(std::string_view name, std::string_view value);
     void SetNumber(std::string_view name, std::int32_t value);
+    // The shortest decimal text that reads back as exactly `value`.
+    void SetReal(std::string_view name, double value);
 
     // True when everything set is in the file. The file is replaced as a
     // whole, so a failed write leaves the previous one untouched.

@@ -177,6 +177,37 @@ TEST_F(SettingsStoreTest, FailedSaveSaysSoAlone) {
     EXPECT_EQ(FileContents(keyFile), "[General]\nCom%20Port=2\n");
 }
 
+// The station's location reads back exactly, beside the four settings and
+// whatever the dialog's "Save" writes; without a latitude and longitude
+// that read as numbers there is none.
+TEST_F(SettingsStoreTest, StationLocationReadsBackExactlyAndOutlivesSave) {
+    Store("[General]\nCom%20Port=3\n");
+    const StationLocation station{52.3676, -0.1, 1e-7};
+    EXPECT_TRUE(settings.WriteStation(station));
+    EXPECT_NE(FileContents(keyFile).find("Station%20Latitude=52.3676\nStation%20Longitude=-0.1\n"),
+              std::string::npos);
+    SettingsStore restarted(log, keyFile);
+    EXPECT_EQ(std::get<1>(Read(restarted, log)), 3);
+    restarted.OnComPort(2);
+    restarted.OnSave();
+    SettingsStore again(log, keyFile);
+    EXPECT_EQ(std::get<1>(Read(again, log)), 2);
+    ASSERT_TRUE(again.GetStation());
+    EXPECT_EQ(again.GetStation()->latitudeDeg, station.latitudeDeg);
+    EXPECT_EQ(again.GetStation()->longitudeDeg, station.longitudeDeg);
+    EXPECT_EQ(again.GetStation()->altitudeM, station.altitudeM);
+
+    for (const char* stored : {"Station%20Latitude=52\n",
+                               "Station%20Latitude=52.5x\n"
+                               "Station%20Longitude=5\n",
+                               "Station%20Latitude=inf\nStation%20Longitude=5\n"}) {
+        Store(std::string("[General]\n") + stored);
+        SettingsStore fresh(log, keyFile);
+        fresh.ReadSettings();
+        EXPECT_FALSE(fresh.GetStation()) << stored;
+    }
+}
+
 // A service or cron job may run without HOME: the settings are then the
 // home folder's from the password database, or none; never the working
 // folder's. (Also run as a user the password database does not know.)

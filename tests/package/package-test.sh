@@ -27,7 +27,9 @@ for library in libc6 libqt6core6 libqt6widgets6; do
 done
 
 share=$root/usr/share
-for file in usr/lib/systemd/user/vantrel.service usr/share/doc/vantrel/copyright \
+units=$root/usr/lib/systemd/user
+for file in usr/lib/systemd/user/vantrel.service usr/lib/systemd/user/vantrel-predict.service \
+            usr/lib/systemd/user/vantrel-predict.timer usr/share/doc/vantrel/copyright \
             usr/share/doc/vantrel/changelog.Debian.gz \
             usr/share/icons/hicolor/scalable/apps/org.vantrel.Vantrel.svg \
             usr/share/icons/hicolor/48x48/apps/org.vantrel.Vantrel.png; do
@@ -36,11 +38,16 @@ done
 desktop-file-validate "$share/applications/org.vantrel.Vantrel.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$share/metainfo/org.vantrel.Vantrel.metainfo.xml" > "$work/appstream.log" ||
     { cat "$work/appstream.log"; fail "metainfo"; }
-grep -qx "ExecStart=/usr/bin/vantrel --headless" "$root/usr/lib/systemd/user/vantrel.service" ||
+grep -qx "ExecStart=/usr/bin/vantrel --headless" "$units/vantrel.service" ||
     fail "the unit does not start /usr/bin/vantrel --headless"
+grep -qx "ExecStart=/usr/bin/vantrel-predict --quiet" "$units/vantrel-predict.service" ||
+    fail "the predictor's unit does not start /usr/bin/vantrel-predict --quiet"
+for setting in OnCalendar=daily OnBootSec=5min Persistent=true WantedBy=timers.target; do
+    grep -qx "$setting" "$units/vantrel-predict.timer" || fail "the timer lacks $setting"
+done
 
 version=$(dpkg-deb --field "$deb" Version)
-for program in vantrel vantrel-check pcr1000-sim; do
+for program in vantrel vantrel-check vantrel-predict pcr1000-sim; do
     binary=$root/usr/bin/$program
     shown=$("$binary" --version) || fail "$program --version exits $?"
     [ "$shown" = "$program ${version%-*}" ] || fail "$program --version says '$shown', the package is $version"

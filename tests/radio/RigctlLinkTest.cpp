@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <clocale>
-#include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -11,6 +9,7 @@
 
 #include "radio/RigctlLink.h"
 #include "tests/support/FakeRigctlServer.h"
+#include "tests/support/GermanLocale.h"
 #include "tests/support/Loopback.h"
 #include "tests/support/RunParts.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -251,19 +250,8 @@ TEST_F(RigctlLinkTest, AReceiverThatCannotBeReachedIsNamedWithTheReason) {
 // A decimal comma in the user's locale must not reach the wire: rigctld
 // reads "F 137,9" as 137 Hz and "L AF 0,5" as 0.
 TEST_F(RigctlLinkTest, UnderAGermanLocaleNumbersKeepTheirPoint) {
-    // Made here, as the machine may have no German locale; ISO-8859-1
-    // builds in a fraction of the time UTF-8 takes.
-    const TempDir locales;
-    const std::string make =
-        "localedef -i de_DE -f ISO-8859-1 " + (locales.Path() / "de_DE").string();
-    ASSERT_EQ(std::system(make.c_str()), 0) << make;
-    const ScopedEnvironmentVariable path("LOCPATH", locales.Path().string());
-    // The C library's locale, which a Qt program takes from the user's.
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE"), nullptr);
-    struct Restore {
-        ~Restore() { std::setlocale(LC_ALL, "C"); }
-    } restore;
-    ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+    const ScopedGermanLocale german;
+    ASSERT_TRUE(german.IsSet());
 
     const FakeRigctlServer server(Kind::Rigctld);
     StartUp(Kind::Rigctld, server.Address());

@@ -94,6 +94,15 @@ public:
         m_pid = 0;
         return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
     }
+    // Reads and drops what its standard output holds, without waiting: a
+    // long-running program that writes freely must not find the pipe full.
+    void DiscardOutput() {
+        std::string dropped;
+        while (ReadMore(m_out, dropped, 0)) {
+            dropped.clear();
+        }
+    }
+
     // The reader of its standard output goes away.
     void CloseOutput() { m_out.Reset(); }
 

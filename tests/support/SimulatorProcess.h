@@ -24,6 +24,8 @@ public:
     }
 
     pid_t Pid() const { return m_process.Pid(); }
+    // Drops what it printed so far, so that it never waits to print more.
+    void DiscardOutput() { m_process.DiscardOutput(); }
 
     // SIGTERM and wait; the exit status, or -1 when it did not exit normally.
     int Stop() { return m_process.Stop(); }
