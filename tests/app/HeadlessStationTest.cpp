@@ -36,6 +36,13 @@ protected:
         options.insert(options.begin(), {VANTREL_PATH, "--headless"});
         return ChildProcess(std::move(options));
     }
+    // The `tuned` hook; hooks.log goes to `state`.
+    void WriteHook(std::string_view body) const {
+        const std::filesystem::path hook = station.ConfigFolder() / "vantrel" / "hooks" / "tuned";
+        std::filesystem::create_directories(hook.parent_path());
+        std::ofstream(hook) << "#!/bin/sh\n" << body << "\n";
+        std::filesystem::permissions(hook, std::filesystem::perms::owner_all);
+    }
     void SaveSettings(std::string_view values) const {
         std::filesystem::create_directories(station.ConfigFolder() / "vantrel");
         std::ofstream(station.ConfigFolder() / "vantrel" / "Vantrel.conf") << "[General]\n"
@@ -63,6 +70,8 @@ protected:
     }
 
     SimulatedStation station;
+    const TempDir state;
+    const ScopedEnvironmentVariable stateHome{"XDG_STATE_HOME", state.Path().string()};
 };
 
 }  // namespace
@@ -70,12 +79,7 @@ protected:
 TEST_F(HeadlessStationTest, RunsAtOnceTunesAtThePassStartRunsTheHookAndStopsCleanlyOnSigterm) {
     const std::time_t passStart = CurrentCalendarTime() + 8;
     station.WritePassList(SimulatedStation::PassLine(passStart, 600, "NOAA 19"));
-    const TempDir state;
-    const ScopedEnvironmentVariable stateHome("XDG_STATE_HOME", state.Path().string());
-    const std::filesystem::path hook = station.ConfigFolder() / "vantrel" / "hooks" / "tuned";
-    std::filesystem::create_directories(hook.parent_path());
-    std::ofstream(hook) << "#!/bin/sh\nsleep 1\n";
-    std::filesystem::permissions(hook, std::filesystem::perms::owner_all);
+    WriteHook("sleep 1");
     ChildProcess vantrel = Start();
     ASSERT_TRUE(vantrel.AwaitOutput("Asking Sat To Tune to <DEFAULT> Sat\n", 10s));
     ASSERT_TRUE(vantrel.AwaitOutput("Hook <tuned> ended with status <0>\n", 10s));
@@ -183,12 +187,7 @@ TEST_F(HeadlessStationTest, RigctlDrivesRigctldThroughAPassAndSwitchesItOffAtThe
         "METEOR-M2 3, 137.9, WFM, 230, 50, 30\nDEFAULT, 137.1, FM, 15, 0, 100\n");
     station.WritePassList(
         SimulatedStation::PassLine(CurrentCalendarTime() + 5, 600, "METEOR-M2 3"));
-    const TempDir state;
-    const ScopedEnvironmentVariable stateHome("XDG_STATE_HOME", state.Path().string());
-    const std::filesystem::path hook = station.ConfigFolder() / "vantrel" / "hooks" / "tuned";
-    std::filesystem::create_directories(hook.parent_path());
-    std::ofstream(hook) << "#!/bin/sh\necho \"$VANTREL_RECEIVER $VANTREL_FREQUENCY_HZ\"\n";
-    std::filesystem::permissions(hook, std::filesystem::perms::owner_all);
+    WriteHook("echo \"$VANTREL_RECEIVER $VANTREL_FREQUENCY_HZ\"");
 
     ChildProcess vantrel = Start({"--rigctl", rigctld.Address()});
     ASSERT_TRUE(vantrel.AwaitOutput("Hook <tuned> started for <METEOR-M2 3>\n", 25s));
