@@ -46,31 +46,3 @@ TEST(RigctlChoiceTest, TheDialogGivesATargetOrSaysWhyNot) {
         EXPECT_EQ(ReadRigctlForm("h:1", RigctlKindIndex(kind)).target->kind, kind);
     }
 }
-
-TEST(RigctlChoiceTest, CommandLineOptionsTakeTheSavedPartsPlaceOrAreRefused) {
-    const RigctlTarget saved{"sdr.local:7356", Kind::Gqrx};
-    using Given = std::optional<std::string>;
-    struct Case {
-        Given address;
-        Given kind;
-        std::optional<RigctlTarget> target;
-        std::string problem;
-    };
-    for (const Case& row : std::vector<Case>{
-             {std::nullopt, std::nullopt, saved, ""},
-             {"[::1]:4532", std::nullopt, RigctlTarget{"[::1]:4532", Kind::Gqrx}, ""},
-             {std::nullopt, "sdrpp", RigctlTarget{"sdr.local:7356", Kind::Sdrpp}, ""},
-             {"10.0.0.2:4532", "rigctld", RigctlTarget{"10.0.0.2:4532", Kind::Rigctld}, ""},
-             {"4532", "gqrx", std::nullopt, "--rigctl takes HOST:PORT, not '4532'"},
-             {"h:1", "SDR++", std::nullopt,
-              "--rigctl-kind takes rigctld, gqrx or sdrpp, not 'SDR++'"},
-         }) {
-        RigctlOverride given;
-        const std::optional<std::string> problem = ReadRigctlOptions(row.address, row.kind, given);
-        EXPECT_EQ(problem.value_or(""), row.problem) << row.address.value_or("-");
-        if (row.target) {
-            EXPECT_EQ(Overridden(saved, given), *row.target) << row.address.value_or("-");
-            EXPECT_EQ(given.Any(), row.address || row.kind);
-        }
-    }
-}

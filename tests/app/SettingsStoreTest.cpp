@@ -177,7 +177,7 @@ TEST_F(SettingsStoreTest, FailedSaveSaysSoAlone) {
     EXPECT_EQ(FileContents(keyFile), "[General]\nCom%20Port=2\n");
 }
 
-// The station's location reads back exactly, beside the four settings and
+// The station's location reads back exactly, beside the other settings and
 // whatever the dialog's "Save" writes; without a latitude and longitude
 // that read as numbers there is none.
 TEST_F(SettingsStoreTest, StationLocationReadsBackExactlyAndOutlivesSave) {
