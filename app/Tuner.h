@@ -66,7 +66,6 @@ public:
     ActivityLog& Log() { return m_log; }
     SettingsStore& Settings() { return m_settings; }
     CSerialPort& Port() { return m_port; }
-    RigctlLink& Rigctl() { return m_rigctl; }
     PassScheduler& Scheduler() { return m_scheduler; }
 
 private:

@@ -40,6 +40,7 @@ void QueryReceiver(const RegistryKey& key, ReceiverKind& receiver, RigctlTarget&
         }
     }
 }
+
 constexpr std::string_view kLatitudeValue = "Station Latitude";
 constexpr std::string_view kLongitudeValue = "Station Longitude";
 constexpr std::string_view kAltitudeValue = "Station Altitude";

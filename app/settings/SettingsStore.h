@@ -23,8 +23,6 @@ enum class ReceiverKind {
     Rigctl,   // a server that speaks the rigctl protocol
 };
 
-// The settings kept between runs: the folder of PassList.txt, the COM port,
-// the pass source, the log's threshold (held by the log), the receiver and
 // Where the station stands: degrees north and east, metres above the WGS-84
 // ellipsoid. Kept for the pass predictor.
 struct StationLocation {

@@ -28,8 +28,8 @@
 //
 // Nothing it opens during a run holds the run up: message boxes, the About
 // box and the window menu do not wait for the user, and neither the folder
-// picker nor the network receiver's dialog is offered. SIGINT, SIGTERM and SIGHUP end a run as
-// "Cancel" does, then close the window.
+// picker nor the network receiver's dialog is offered. SIGINT, SIGTERM and
+// SIGHUP end a run as "Cancel" does, then close the window.
 class CTunerDlg final : public QDialog, private CancelButton, private MessageBoxPresenter {
 public:
     explicit CTunerDlg(QWidget* parent = nullptr);
