@@ -395,14 +395,6 @@ TEST_F(TunerDlgNetworkTest, TheNetworkReceiverIsChosenInItsDialogShownAndSaved) 
                             "[::1]:7356 gqrx"}));
     EXPECT_EQ(Checked(MenuBar())[2], "actionReceiverRigctl");
     Trigger(MenuBar(), "actionSave");
-
-    const QSettings stored(
-        QString::fromStdString((m_station.ConfigFolder() / "vantrel" / "Vantrel.conf").string()),
-        QSettings::IniFormat);
-    EXPECT_EQ(stored.value(QStringLiteral("Receiver")).toString(), QStringLiteral("rigctl"));
-    EXPECT_EQ(stored.value(QStringLiteral("Rigctl Address")).toString(),
-              QStringLiteral("[::1]:7356"));
-    EXPECT_EQ(stored.value(QStringLiteral("Rigctl Kind")).toString(), QStringLiteral("gqrx"));
     const CTunerDlg reopened;
     EXPECT_EQ(Checked(*reopened.findChild<QMenuBar*>())[2], "actionReceiverRigctl");
     Trigger(MenuBar(), "actionReceiverPcr1000");
