@@ -119,7 +119,8 @@ TEST_F(PredictCommandTest, ListReadsBackAsSkyfieldsPassesWhereTheSettingsSay) {
 }
 
 // What is wrong with an element set is said by name, and that satellite
-// alone is left out; nothing left to predict fails without touching the list.
+// alone is left out; nothing left to predict, or a folder for the element
+// sets, fails without touching the list.
 TEST_F(PredictCommandTest, BadSetsAreRefusedByNameAndNothingPredictedFails) {
     const std::string sets = FileContents("weather.txt");
     std::string broken = sets;
@@ -149,6 +150,10 @@ TEST_F(PredictCommandTest, BadSetsAreRefusedByNameAndNothingPredictedFails) {
           "refused\n"
           "vantrel-predict: nothing could be predicted: no wanted satellite has a usable element "
           "set\n"}},
+        {{"--tle", "."},
+         {1, "",
+          "vantrel-predict: cannot read element sets from . (fetch them, or name a file with "
+          "--tle)\n"}},
     };
     for (const auto& [words, expected] : cases) {
         std::vector<std::string_view> args{"--lat", "52",    "--lon",   "5",        "--start",

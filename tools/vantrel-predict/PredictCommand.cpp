@@ -1,15 +1,16 @@
 #include "tools/vantrel-predict/PredictCommand.h"
 
+#include <array>
 #include <chrono>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
 #include "app/settings/SettingsStore.h"
+#include "framework/UniqueFile.h"
 #include "orbit/ElementFile.h"
 #include "orbit/PassSearch.h"
 #include "planning/PassListLine.h"
@@ -29,10 +30,19 @@ constexpr double kRefuseAfterDays = 30;
 // fits every line.
 constexpr std::int32_t kLongestLengthField = 99999;
 
+// A folder opens on Linux and fails its first read, so the read error is
+// what refuses it.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string contents{std::istreambuf_iterator<char>(file), {}};
-    if (!file.is_open() || file.bad()) {
+    const UniqueFile file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return std::nullopt;
+    }
+    std::string contents;
+    std::array<char, 16 * 1024> block;
+    while (const std::size_t got = std::fread(block.data(), 1, block.size(), file.get())) {
+        contents.append(block.data(), got);
+    }
+    if (std::ferror(file.get())) {
         return std::nullopt;
     }
     return contents;
