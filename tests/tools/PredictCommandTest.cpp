@@ -150,6 +150,12 @@ TEST_F(PredictCommandTest, BadSetsAreRefusedByNameAndNothingPredictedFails) {
           "refused\n"
           "vantrel-predict: nothing could be predicted: no wanted satellite has a usable element "
           "set\n"}},
+        {{"--satellites", "DECAYED", "--allow-stale", "--start", "2005-11-29T00:30:00Z"},
+         {1, "",
+          "vantrel-predict: bad.txt:3: METEOR-M2 3 skipped: line 2 has a wrong checksum\n"
+          "vantrel-predict: DECAYED dropped: it has decayed (its orbit came below the Earth's "
+          "surface)\n"
+          "vantrel-predict: nothing could be predicted: every wanted satellite was dropped\n"}},
         {{"--tle", "."},
          {1, "",
           "vantrel-predict: cannot read element sets from . (fetch them, or name a file with "

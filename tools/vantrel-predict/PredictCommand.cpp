@@ -68,8 +68,9 @@ private:
     // The satellites that can be predicted over the window, each refusal said.
     std::vector<PredictedSatellite> Prepare(const std::vector<ElementSet>& sets,
                                             const Observer& observer, double start);
-    std::vector<ListedPass> Search(const std::vector<PredictedSatellite>& satellites,
-                                   const PassWindow& window);
+    // nullopt when no satellite could be searched to the end of the window.
+    std::optional<std::vector<ListedPass>> Search(const std::vector<PredictedSatellite>& satellites,
+                                                  const PassWindow& window);
     int Write(const std::vector<PredictedSatellite>& satellites,
               const std::vector<ListedPass>& passes, const std::string& file);
 
@@ -155,9 +156,10 @@ std::vector<PredictedSatellite> Predictor::Prepare(const std::vector<ElementSet>
     return satellites;
 }
 
-std::vector<ListedPass> Predictor::Search(const std::vector<PredictedSatellite>& satellites,
-                                          const PassWindow& window) {
+std::optional<std::vector<ListedPass>> Predictor::Search(
+    const std::vector<PredictedSatellite>& satellites, const PassWindow& window) {
     std::vector<ListedPass> listed;
+    bool anySearched = false;
     for (std::size_t index = 0; index < satellites.size(); ++index) {
         try {
             for (const Pass& pass : FindPasses(satellites[index].view, window)) {
@@ -165,9 +167,13 @@ std::vector<ListedPass> Predictor::Search(const std::vector<PredictedSatellite>&
                     listed.push_back(ListWhole(index, pass));
                 }
             }
+            anySearched = true;
         } catch (const PropagationFailure& failure) {
             Say() << satellites[index].set.name << " dropped: " << failure.what() << std::endl;
         }
+    }
+    if (!anySearched) {
+        return std::nullopt;
     }
     if (m_options.keepOverlaps) {
         SortByStart(listed);
@@ -253,7 +259,12 @@ int Predictor::Run() {
               << std::endl;
         return kExitFailure;
     }
-    return Write(satellites, Search(satellites, window),
+    const std::optional<std::vector<ListedPass>> passes = Search(satellites, window);
+    if (!passes) {
+        Say() << "nothing could be predicted: every wanted satellite was dropped" << std::endl;
+        return kExitFailure;
+    }
+    return Write(satellites, *passes,
                  m_options.output ? *m_options.output : PassListPath(settings.GetDirectory()));
 }
 
