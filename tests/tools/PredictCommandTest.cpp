@@ -270,11 +270,14 @@ TEST(PassSchedule, HigherPassWinsAndShortRemnantsGo) {
         Listed(2, 1560, 1700, 20),  // within what 1 and 0 keep: gone
         Listed(3, 2000, 2100, 10),  // keeps 2000-2050 beside pass 4, under a minute: gone
         Listed(4, 2050, 2300, 30),  // higher than 3: whole
+        Listed(5, 2400, 2430, 5),   // short, but overlapped by nothing: whole
     });
     std::vector<std::tuple<std::size_t, std::time_t, std::time_t>> pieces;
     for (const ListedPass& piece : resolved) {
         pieces.emplace_back(piece.satellite, piece.start, piece.end);
     }
-    EXPECT_EQ(pieces, (std::vector<std::tuple<std::size_t, std::time_t, std::time_t>>{
-                          {0, 1000, 1300}, {1, 1300, 1600}, {0, 1600, 1900}, {4, 2050, 2300}}));
+    EXPECT_EQ(
+        pieces,
+        (std::vector<std::tuple<std::size_t, std::time_t, std::time_t>>{
+            {0, 1000, 1300}, {1, 1300, 1600}, {0, 1600, 1900}, {4, 2050, 2300}, {5, 2400, 2430}}));
 }

@@ -46,9 +46,11 @@ std::vector<ListedPass> ResolveOverlaps(const std::vector<ListedPass>& passes) {
             }
             pieces = std::move(rest);
         }
-        std::copy_if(
-            pieces.begin(), pieces.end(), std::back_inserter(kept),
-            [](const ListedPass& piece) { return piece.end - piece.start >= kShortestPiece; });
+        std::copy_if(pieces.begin(), pieces.end(), std::back_inserter(kept),
+                     [&pass](const ListedPass& piece) {
+                         const bool whole = piece.start == pass.start && piece.end == pass.end;
+                         return whole || piece.end - piece.start >= kShortestPiece;
+                     });
     }
     SortByStart(kept);
     return kept;
