@@ -28,10 +28,6 @@ std::string_view Sgp4ErrorText(Sgp4Error error) {
             return "no error";
         case Sgp4Error::MeanElements:
             return "its mean eccentricity left the range of an orbit";
-        case Sgp4Error::MeanMotionNotPositive:
-            return "its mean motion fell to zero or below";
-        case Sgp4Error::PerturbedElements:
-            return "its perturbed eccentricity left the range of an orbit";
         case Sgp4Error::SemiLatusRectumNegative:
             return "its semi-latus rectum became negative";
         case Sgp4Error::Decayed:
@@ -190,10 +186,6 @@ Sgp4Result Sgp4::Propagate(double tsince) const {
 
     double nm = no_unkozai;
     double em = ecco;
-    if (nm <= 0.0) {
-        result.error = Sgp4Error::MeanMotionNotPositive;
-        return result;
-    }
     const double am = std::pow(kXke / nm, kX2o3) * tempa * tempa;
     nm = kXke / std::pow(am, 1.5);
     em = em - tempe;

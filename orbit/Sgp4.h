@@ -16,9 +16,6 @@ enum class Sgp4Error {
     None = 0,
     // Mean eccentricity out of [-0.001, 1).
     MeanElements = 1,
-    MeanMotionNotPositive = 2,
-    // Perturbed eccentricity out of range (a deep-space state, never here).
-    PerturbedElements = 3,
     SemiLatusRectumNegative = 4,
     // The orbit's radius came under the Earth's: the satellite has decayed.
     Decayed = 6,
