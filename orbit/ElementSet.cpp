@@ -166,7 +166,7 @@ std::optional<ElementSet> ReadElementLines(std::string_view line1, std::string_v
     const std::optional<double> meanAnomaly = Decimal(Field(line2, 44, 8));
     const std::optional<double> meanMotion = Decimal(Field(line2, 53, 11));
     if (!inclination || !rightAscension || !eccentricityDigits || *eccentricityDigits < 0 ||
-        !argumentOfPerigee || !meanAnomaly || !meanMotion) {
+        !argumentOfPerigee || !meanAnomaly || !meanMotion || !(*meanMotion > 0.0)) {
         problem = {2, "an element does not read"};
         return std::nullopt;
     }

@@ -70,6 +70,8 @@ TEST(ElementFile, BadSetsAreToldByLineAndSkipped) {
     std::string badChecksum(kLine2);
     badChecksum.back() = '8';
     const std::string badEpoch = std::string(kLine1).replace(23, 1, "1");
+    std::string noMotion = std::string(kLine2).replace(52, 11, " 0.00000000");
+    noMotion.back() = static_cast<char>('0' + ElementLineChecksum(noMotion));
     const ElementFile file =
         ReadElementFile(Lines({"NOAA 19", kLine1, badChecksum}) +         // lines 1-3
                         Lines({"LONE NAME"}) +                            // 4
@@ -79,7 +81,8 @@ TEST(ElementFile, BadSetsAreToldByLineAndSkipped) {
                         Lines({"SHORT", kLine1.substr(0, 68), kLine2}) +  // 12-14
                         Lines({"GOOD", kLine1, kLine2}) +                 // 15-17
                         Lines({"TAB\tNAME", kLine1, kLine2}) +            // 18-20
-                        Lines({"BAD EPOCH", badEpoch, kLine2}));          // 21-23
+                        Lines({"BAD EPOCH", badEpoch, kLine2}) +          // 21-23
+                        Lines({"STILL", kLine1, noMotion}));              // 24-26
     ASSERT_EQ(file.sets.size(), 1u);
     EXPECT_EQ(file.sets[0].name, "GOOD");
     std::vector<Problem> problems;
@@ -95,5 +98,6 @@ TEST(ElementFile, BadSetsAreToldByLineAndSkipped) {
                             {13, "SHORT", "line 1 has 68 columns, not 69"},
                             {18, "TAB\tNAME", "the name holds control characters"},
                             {22, "BAD EPOCH", "line 1 has a wrong checksum"},
+                            {26, "STILL", "an element does not read"},
                         }));
 }
