@@ -24,6 +24,13 @@ inline bool HasControlCharacters(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
+// Whether `name` reads back as written where names are trimmed and end at a
+// control character: not empty, no blank at either end, no control character.
+inline bool IsCleanName(std::string_view name) {
+    return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
+           !HasControlCharacters(name);
+}
+
 inline void RemoveAll(std::string& text, char unwanted) {
     text.erase(std::remove(text.begin(), text.end(), unwanted), text.end());
 }

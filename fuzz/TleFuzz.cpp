@@ -12,11 +12,6 @@
 
 namespace {
 
-bool IsCleanName(const std::string& name) {
-    return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
-           !HasControlCharacters(name);
-}
-
 void CheckSet(const ElementSet& set) {
     FUZZ_CHECK(IsCleanName(set.name));
     FUZZ_CHECK(set.catalogueNumber >= 0 && set.catalogueNumber <= 339999);

@@ -4,21 +4,10 @@
 #include "planning/PassListReader.h"
 #include "planning/PassTimes.h"
 
-namespace {
-
-// The reader trims white space from the name's ends and drops line feeds,
-// and a zero byte would end its line.
-bool ReadsBackAsItIs(const std::string& name) {
-    return !name.empty() && name.front() != ' ' && name.back() != ' ' &&
-           !HasControlCharacters(name);
-}
-
-}  // namespace
-
 std::optional<std::string> FormatPassListLine(const PassListEntry& entry) {
     const std::optional<std::string> stamp = FormatUtcStamp(entry.start);
-    if (!stamp || !ReadsBackAsItIs(entry.name) || entry.lengthSeconds < 0 ||
-        entry.longitudeDeg < 0 || entry.longitudeDeg > 359) {
+    if (!stamp || !IsCleanName(entry.name) || entry.lengthSeconds < 0 || entry.longitudeDeg < 0 ||
+        entry.longitudeDeg > 359) {
         return std::nullopt;
     }
     std::string line = *stamp + (entry.northbound ? " N " : " S ") +
