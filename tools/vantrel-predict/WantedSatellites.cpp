@@ -4,10 +4,9 @@
 
 #include "framework/TextFileReader.h"
 #include "radio/SatelliteCatalogue.h"
+#include "radio/TuningExchange.h"
 
 namespace {
-
-constexpr std::string_view kIdleEntry = "DEFAULT";
 
 // The set of `name` with the latest epoch: a file may hold a satellite twice.
 const ElementSet* NewestSet(const std::vector<ElementSet>& sets, std::string_view name) {
@@ -48,7 +47,8 @@ std::optional<SatelliteChoice> ChooseByCatalogue(const std::vector<ElementSet>& 
     SatelliteChoice choice;
     for (std::string line; file.ReadLine(line);) {
         const std::string name = LineName(line);
-        if (IsCatalogueComment(line) || name.empty() || CatalogueLineNames(line, kIdleEntry)) {
+        if (IsCatalogueComment(line) || name.empty() ||
+            CatalogueLineNames(line, TuningExchange::kDefaultSatellite)) {
             continue;
         }
         bool found = false;
