@@ -1,7 +1,6 @@
 #include "tools/vantrel-predict/PredictCommand.h"
 
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ostream>
@@ -15,6 +14,7 @@
 #include "orbit/PassSearch.h"
 #include "planning/PassListLine.h"
 #include "planning/PassListReader.h"
+#include "platform/kernel/FileTime.h"
 #include "radio/SatelliteCatalogue.h"
 #include "tools/vantrel-predict/PassListFile.h"
 #include "tools/vantrel-predict/PassReport.h"
@@ -49,7 +49,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 struct PredictedSatellite {
-    ElementSet set;
+    std::string name;
     SatelliteView view;
 };
 
@@ -144,14 +144,15 @@ std::vector<PredictedSatellite> Predictor::Prepare(const std::vector<ElementSet>
         const std::optional<Sgp4> model = Sgp4::Initialise(set, period);
         if (!model) {
             refuse("not a near-Earth orbit (period " + std::to_string(std::lround(period)) +
-                   " minutes, 225 or more): refused");
+                   " minutes, " + std::to_string(std::lround(Sgp4::kDeepSpacePeriodMinutes)) +
+                   " or more): refused");
             continue;
         }
         if (model->InitialError() != Sgp4Error::None) {
             refuse("dropped: " + std::string(Sgp4ErrorText(model->InitialError())));
             continue;
         }
-        satellites.push_back({set, SatelliteView(*model, observer)});
+        satellites.push_back({set.name, SatelliteView(*model, observer)});
     }
     return satellites;
 }
@@ -169,7 +170,7 @@ std::optional<std::vector<ListedPass>> Predictor::Search(
             }
             anySearched = true;
         } catch (const PropagationFailure& failure) {
-            Say() << satellites[index].set.name << " dropped: " << failure.what() << std::endl;
+            Say() << satellites[index].name << " dropped: " << failure.what() << std::endl;
         }
     }
     if (!anySearched) {
@@ -192,20 +193,20 @@ int Predictor::Write(const std::vector<PredictedSatellite>& satellites,
         try {
             middle = satellite.view.FixAt((static_cast<double>(listed.start) + listed.end) / 2.0);
         } catch (const PropagationFailure& failure) {
-            Say() << satellite.set.name << ": a pass left out: " << failure.what() << std::endl;
+            Say() << satellite.name << ": a pass left out: " << failure.what() << std::endl;
             continue;
         }
         const std::optional<std::string> line = FormatPassListLine(
             {listed.start, middle.northbound, static_cast<int>(middle.longitudeDeg) % 360,
-             static_cast<std::int32_t>(listed.end - listed.start), satellite.set.name});
+             static_cast<std::int32_t>(listed.end - listed.start), satellite.name});
         if (!line) {
-            Say() << satellite.set.name << ": a pass has no line of PassList.txt: left out"
+            Say() << satellite.name << ": a pass has no line of PassList.txt: left out"
                   << std::endl;
             continue;
         }
         contents += *line + '\n';
         rows.push_back({listed.start, listed.end, listed.pass.peakElevationDeg,
-                        listed.pass.peakAzimuthDeg, middle.northbound, satellite.set.name});
+                        listed.pass.peakAzimuthDeg, middle.northbound, satellite.name});
     }
     std::string problem;
     if (!ReplacePassList(file, contents, problem)) {
@@ -243,9 +244,8 @@ int Predictor::Run() {
         }
     }
 
-    const double start = m_options.start ? static_cast<double>(*m_options.start)
-                                         : static_cast<double>(std::chrono::system_clock::to_time_t(
-                                               std::chrono::system_clock::now()));
+    const double start =
+        static_cast<double>(m_options.start ? *m_options.start : CurrentCalendarTime());
     const PassWindow window{start, start + m_options.hours * 3600.0, m_options.horizonDeg};
     const std::optional<std::vector<ElementSet>> sets = WantedSets();
     if (!sets) {
