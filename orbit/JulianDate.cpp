@@ -2,16 +2,7 @@
 
 #include <cmath>
 
-namespace {
-
-// Days from 1970-01-01 to 1 January of `year` in the Gregorian calendar.
-std::int64_t DaysToNewYear(std::int64_t year) {
-    const std::int64_t before = year - 1;
-    const auto leapDaysBefore = [](std::int64_t y) { return y / 4 - y / 100 + y / 400; };
-    return (year - 1970) * 365 + leapDaysBefore(before) - leapDaysBefore(1969);
-}
-
-}  // namespace
+#include "framework/CivilDate.h"
 
 JulianDate JulianDateFromUnix(double unixSeconds) {
     const double days = std::floor(unixSeconds / kSecondsPerDay);
@@ -23,6 +14,6 @@ double UnixFromJulianDate(const JulianDate& date) {
 }
 
 JulianDate JulianDateOfYearDay(std::int32_t year, std::int32_t wholeDay, double dayFraction) {
-    const auto days = static_cast<double>(DaysToNewYear(year) + wholeDay - 1);
+    const auto days = static_cast<double>(DaysToMonth(year, 1) + wholeDay - 1);
     return {kUnixEpochJulianDay + days, dayFraction};
 }

@@ -1,27 +1,15 @@
 #include "planning/PassTimes.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <utility>
 
+#include "framework/CivilDate.h"
 #include "framework/Diagnostics.h"
 #include "framework/LeadingNumber.h"
+#include "framework/StringFormat.h"
 
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
-
-// Days from 1970-01-01 to the first of `month` (1 to 12) of `year` in the
-// proleptic Gregorian calendar.
-std::int64_t DaysToMonth(std::int64_t year, std::int64_t month) {
-    // Counting years from March puts the leap day at a year's end.
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
 
 std::int64_t StampField(std::string_view stamp, std::size_t offset, std::size_t length) {
     if (offset >= stamp.size()) {
@@ -73,19 +61,8 @@ std::optional<std::string> FormatUtcStamp(std::time_t time) {
     if (gmtime_r(&time, &utc) == nullptr || utc.tm_year < -1900 || utc.tm_year > 9999 - 1900) {
         return std::nullopt;
     }
-    std::string stamp;
-    stamp.reserve(kUtcStampLength);
-    for (const auto& [value, width] : {std::pair{utc.tm_year + 1900, 4},
-                                       {utc.tm_mon + 1, 2},
-                                       {utc.tm_mday, 2},
-                                       {utc.tm_hour, 2},
-                                       {utc.tm_min, 2},
-                                       {utc.tm_sec, 2}}) {
-        const std::size_t at = stamp.size();
-        AppendRightAligned(stamp, value, static_cast<std::size_t>(width));
-        std::replace(stamp.begin() + static_cast<std::ptrdiff_t>(at), stamp.end(), ' ', '0');
-    }
-    return stamp;
+    return StringPrintf("%04d%02d%02d%02d%02d%02d", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                        utc.tm_hour, utc.tm_min, utc.tm_sec);
 }
 
 std::string FormatPassTime(std::time_t time) {
