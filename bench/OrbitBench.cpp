@@ -35,13 +35,16 @@ void Rewrite(std::string& line, std::size_t column, std::size_t width, double va
 // Twenty element sets: the three real ones of the tests, spread around
 // their orbits and turned about the Earth's axis.
 std::string Fleet() {
-    const ElementFile real = ReadElementFile(FileContents(VANTREL_ORBIT_DATA "/weather-2026.txt"));
-    const std::vector<std::string> lines = [] {
+    const std::string text = FileContents(VANTREL_ORBIT_DATA "/weather-2026.txt");
+    const ElementFile real = ReadElementFile(text);
+    const std::vector<std::string> lines = [&text] {
         std::vector<std::string> all;
-        std::string text = FileContents(VANTREL_ORBIT_DATA "/weather-2026.txt");
         for (std::size_t at = 0; at < text.size();) {
             const std::size_t end = text.find('\n', at);
             all.push_back(text.substr(at, end - at));
+            if (end == std::string::npos) {
+                break;
+            }
             at = end + 1;
         }
         return all;
