@@ -1,6 +1,5 @@
 #include "orbit/PassSearch.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -11,6 +10,8 @@ constexpr double kSamplesPerOrbit = 30.0;
 // Golden-section search stops at this width (seconds); the elevation is
 // flat at its high, so this is far finer than the angle needs.
 constexpr double kPeakResolution = 1.0;
+// Rise and set are found to this many seconds.
+constexpr double kPassTimeResolution = 0.1;
 
 struct Sample {
     double time;

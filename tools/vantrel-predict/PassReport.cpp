@@ -1,7 +1,6 @@
 #include "tools/vantrel-predict/PassReport.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <ostream>
 

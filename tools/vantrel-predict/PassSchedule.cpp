@@ -5,6 +5,10 @@
 
 namespace {
 
+// What is left of a pass cut by a higher one is listed only when it lasts
+// at least this long.
+constexpr std::time_t kShortestPiece = 60;
+
 // `piece` without the time of `taken`: nothing, itself, or one or two parts.
 std::vector<ListedPass> Without(const ListedPass& piece, const ListedPass& taken) {
     if (taken.end <= piece.start || taken.start >= piece.end) {

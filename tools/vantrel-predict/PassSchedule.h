@@ -16,16 +16,12 @@ struct ListedPass {
     std::time_t end = 0;
 };
 
-// What is left of a pass cut by a higher one is listed only when it lasts
-// at least this long.
-inline constexpr std::time_t kShortestPiece = 60;
-
 // The pass listed whole: from the second it rises in to the one it sets in.
 ListedPass ListWhole(std::size_t satellite, const Pass& pass);
 
 // Where passes overlap, the one that climbs higher keeps its whole time and
-// the other keeps what lies outside it, in one or two pieces of at least
-// kShortestPiece. Sorted by start.
+// the other keeps what lies outside it, in one or two pieces of at least a
+// minute. Sorted by start.
 std::vector<ListedPass> ResolveOverlaps(const std::vector<ListedPass>& passes);
 
 void SortByStart(std::vector<ListedPass>& passes);
