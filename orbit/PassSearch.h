@@ -21,8 +21,9 @@ struct PassWindow {
 };
 
 // Every pass that is under way at some time in the window, with its whole
-// extent (one already under way at the start keeps its true rise, and rise
-// and set are found to a tenth of a second), sorted by rise. The elevation is sampled at a fraction
-// of the orbit; each of its highs is then refined, so a short grazing pass between two samples is
-// found too. Throws PropagationFailure.
+// extent (one already under way at the start keeps its true rise), sorted
+// by rise; rise and set are found to a tenth of a second. The elevation is
+// sampled at a fraction of the orbit; each of its highs is then refined, so
+// a short grazing pass between two samples is found too. Throws
+// PropagationFailure.
 std::vector<Pass> FindPasses(const SatelliteView& view, const PassWindow& window);
