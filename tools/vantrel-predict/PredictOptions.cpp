@@ -1,11 +1,10 @@
 #include "tools/vantrel-predict/PredictOptions.h"
 
 #include <QCommandLineParser>
-#include <charconv>
-#include <cmath>
 #include <ostream>
 
 #include "app/CommandLine.h"
+#include "framework/NumberText.h"
 #include "planning/PassTimes.h"
 
 namespace {
@@ -27,18 +26,6 @@ QCommandLineOption Option(const char* name, const char* help, const char* value 
         option.setValueName(QString::fromLatin1(value));
     }
     return option;
-}
-
-// A whole decimal number, locale-free.
-std::optional<double> Number(const QString& text) {
-    const std::string bytes = text.toStdString();
-    double value = 0;
-    const char* const end = bytes.data() + bytes.size();
-    const auto [stop, error] = std::from_chars(bytes.data(), end, value);
-    if (bytes.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 std::vector<std::string> Names(const QString& list) {
@@ -110,7 +97,7 @@ std::optional<std::string> TakeNumber(const QCommandLineParser& parser,
     if (!parser.isSet(option)) {
         return std::nullopt;
     }
-    value = Number(parser.value(option));
+    value = ParseDecimal(parser.value(option).toStdString());
     if (value && *value >= lowest && *value <= highest) {
         return std::nullopt;
     }
@@ -183,11 +170,8 @@ std::optional<std::string> TakeChoices(const QCommandLineParser& parser,
 }  // namespace
 
 std::optional<std::time_t> ReadStartTime(std::string_view text) {
-    std::int64_t seconds = 0;
-    const char* const end = text.data() + text.size();
-    if (const auto [stop, error] = std::from_chars(text.data(), end, seconds);
-        error == std::errc() && stop == end && !text.empty()) {
-        return static_cast<std::time_t>(seconds);
+    if (const std::optional<std::int64_t> seconds = ParseInteger(text)) {
+        return static_cast<std::time_t>(*seconds);
     }
     // YYYY-MM-DDThh:mm:ssZ: the stamp's digits with separators between.
     constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
