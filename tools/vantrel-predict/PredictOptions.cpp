@@ -171,7 +171,10 @@ std::optional<std::string> TakeChoices(const QCommandLineParser& parser,
 
 std::optional<std::time_t> ReadStartTime(std::string_view text) {
     if (const std::optional<std::int64_t> seconds = ParseInteger(text)) {
-        return static_cast<std::time_t>(*seconds);
+        // Bounded as the stamp form is, to years 0 to 9999: far beyond, the
+        // calendar's numbers overflow and the pass search never ends.
+        const auto time = static_cast<std::time_t>(*seconds);
+        return FormatUtcStamp(time) ? std::optional<std::time_t>(time) : std::nullopt;
     }
     // YYYY-MM-DDThh:mm:ssZ: the stamp's digits with separators between.
     constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
