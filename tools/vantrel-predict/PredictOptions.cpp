@@ -20,8 +20,8 @@ constexpr std::string_view kSections =
     "  1  nothing could be predicted, or the list could not be written\n"
     "  2  the command line was not understood, or no station location is known\n";
 
-QCommandLineOption Option(const char* name, const char* help, const char* value = nullptr) {
-    QCommandLineOption option(QString::fromLatin1(name), QString::fromLatin1(help));
+QCommandLineOption Option(const char* name, const std::string& help, const char* value = nullptr) {
+    QCommandLineOption option(QString::fromLatin1(name), QString::fromStdString(help));
     if (value) {
         option.setValueName(QString::fromLatin1(value));
     }
@@ -67,7 +67,10 @@ struct DeclaredOptions {
         "start", "Begin at TIME, UTC: 2026-12-07T18:00:00Z or seconds since 1970 (default now).",
         "TIME");
     const QCommandLineOption hours =
-        Option("hours", "Predict N hours (default 24, at most 336).", "N");
+        Option("hours",
+               "Predict N hours (default 24, at most " +
+                   std::to_string(static_cast<int>(kLongestWindowHours)) + ").",
+               "N");
     const QCommandLineOption horizon =
         Option("horizon",
                "A pass begins and ends where the satellite crosses DEG of elevation "
