@@ -180,6 +180,7 @@ TEST_F(PredictCommandTest, UsageErrorsAndNamesTooLongForTheReader) {
               "--start takes a time like 2026-12-07T18:00:00Z or seconds since 1970"},
              {{"--start", "253402300800"},  // 10000-01-01T00:00:00Z
               "--start takes a time like 2026-12-07T18:00:00Z or seconds since 1970"},
+             {{"--alt", "5"}, "--alt goes with --lat and --lon"},
              {{"now"}, "unexpected argument 'now'"}}) {
         EXPECT_EQ(Predict(args), (PredictRun{2, "",
                                              "vantrel-predict: " + problem +

@@ -136,6 +136,9 @@ std::optional<std::string> TakeNumbers(const QCommandLineParser& parser,
     if (options.latitudeDeg.has_value() != options.longitudeDeg.has_value()) {
         return "--lat and --lon go together";
     }
+    if (options.altitudeM && !options.latitudeDeg) {
+        return "--alt goes with --lat and --lon";
+    }
     return std::nullopt;
 }
 
