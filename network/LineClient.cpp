@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "framework/NumberText.h"
 #include "network/NetworkError.h"
-#include "network/NumberText.h"
 #include "platform/kernel/Wait.h"
 
 namespace {

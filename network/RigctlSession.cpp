@@ -5,8 +5,8 @@
 #include <cmath>
 #include <optional>
 
+#include "framework/NumberText.h"
 #include "network/NetworkError.h"
-#include "network/NumberText.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "network/NumberText.h"
+#include "framework/NumberText.h"
 #include "radio/CommandEncoding.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/registry/FileReplacement.h"
 #include "platform/registry/IniBytes.h"
 #include "platform/registry/QtText.h"
 #include "platform/registry/ScratchFile.h"
@@ -90,19 +91,6 @@ bool MayReplace(const fs::path& file) {
            faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-// The replacement takes the permissions of `file`, and its owner and group
-// where this user may give them; a new file stays private to its user.
-bool TakeOverAccess(const fs::path& replacement, const fs::path& file) {
-    struct stat previous {};
-    if (stat(file.c_str(), &previous) != 0) {
-        return errno == ENOENT;
-    }
-    if (chown(replacement.c_str(), previous.st_uid, previous.st_gid) != 0) {
-        // An ordinary user cannot give a file away; the permissions still hold.
-    }
-    return chmod(replacement.c_str(), previous.st_mode & 07777) == 0;
-}
-
 std::int64_t Milliseconds(const timespec& time) {
     return std::int64_t{time.tv_sec} * 1000 + time.tv_nsec / 1'000'000;
 }
@@ -127,12 +115,8 @@ bool ReplaceIniFile(const fs::path& file, const std::vector<IniValue>& values) {
 }
 
 bool ReplaceIniFile(const fs::path& file, const std::vector<IniValue>& values, DiskCommit& disk) {
+    const fs::path target = ReplacementTarget(file);
     std::error_code error;
-    // A linked file is replaced where it lives, so the link stays.
-    fs::path target = fs::weakly_canonical(fs::absolute(file, error), error);
-    if (error) {
-        target = file;
-    }
     fs::create_directories(target.parent_path(), error);
     if (error || !MayReplace(target)) {
         return false;
@@ -142,16 +126,10 @@ bool ReplaceIniFile(const fs::path& file, const std::vector<IniValue>& values, D
     QVariantMap contents;
     if (!written.IsCreated() || !checked.IsCreated() ||
         !WriteMerged(target, written.Path(), values, contents) ||
-        !written.RenameTo(checked.Path(), disk) || !HoldsExactly(checked.Path(), contents) ||
-        !TakeOverAccess(checked.Path(), target) || !disk.Flush(checked.Path())) {
+        !written.RenameTo(checked.Path(), disk) || !HoldsExactly(checked.Path(), contents)) {
         return false;
     }
     KeepModificationTimeAhead(checked.Path(), target);
-    if (!checked.RenameTo(target, disk)) {
-        return false;
-    }
-    // The new file is in place; a folder that fails to flush leaves nothing
-    // the caller could act on.
-    disk.Flush(target.parent_path());
-    return true;
+    // A new file stays private to its user.
+    return !PutInPlace(checked, target, 0600, disk);
 }

@@ -1,13 +1,13 @@
 #include "platform/registry/RegistryKey.h"
 
 #include <QSettings>
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 #include "framework/Diagnostics.h"
+#include "framework/NumberText.h"
 #include "platform/registry/IniBytes.h"
 #include "platform/registry/IniFileReplacement.h"
 #include "platform/registry/QtText.h"
@@ -118,15 +118,11 @@ bool RegistryKey::QueryReal(std::string_view name, double& value) const {
     if (stored.typeId() != QMetaType::QString) {
         return false;
     }
-    const std::string text = stored.toString().toStdString();
-    double number = 0;
-    const char* const end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, number);
-    if (text.empty() || error != std::errc() || stop != end || !std::isfinite(number)) {
-        return false;
+    const std::optional<double> number = ParseDecimal(stored.toString().toStdString());
+    if (number) {
+        value = *number;
     }
-    value = number;
-    return true;
+    return number.has_value();
 }
 
 void RegistryKey::SetString(std::string_view name, std::string_view value) {
@@ -142,9 +138,7 @@ void RegistryKey::SetNumber(std::string_view name, std::int32_t value) {
 
 void RegistryKey::SetReal(std::string_view name, double value) {
     VANTREL_ASSERT(std::isfinite(value));
-    char text[32];
-    const char* const end = std::to_chars(std::begin(text), std::end(text), value).ptr;
-    SetString(name, std::string_view(text, static_cast<std::size_t>(end - text)));
+    SetString(name, DecimalText(value));
 }
 
 bool RegistryKey::Close() {

@@ -189,6 +189,9 @@ TEST_F(PredictCommandTest, UsageErrorsAndNamesTooLongForTheReader) {
              {{"--hours", "337"}, "--hours takes a number from 0 to 336"},
              {{"--start", "2026-02-30T00:00:00Z"},
               "--start takes a time like 2026-12-07T18:00:00Z or seconds since 1970"},
+             {{"--start", "253402300800"},  // 10000-01-01T00:00:00Z
+              "--start takes a time like 2026-12-07T18:00:00Z or seconds since 1970"},
+             {{"--alt", "5"}, "--alt goes with --lat and --lon"},
              {{"now"}, "unexpected argument 'now'"}}) {
         EXPECT_EQ(Predict(args), (PredictRun{2, "",
                                              "vantrel-predict: " + problem +

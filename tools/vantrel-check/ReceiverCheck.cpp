@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "framework/NumberText.h"
 #include "network/HostPort.h"
 #include "network/LineClient.h"
 #include "network/NetworkError.h"
-#include "network/NumberText.h"
 #include "network/RigctlSession.h"
 
 namespace {

@@ -6,16 +6,12 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/registry/DiskCommit.h"
-#include "platform/registry/ScratchFile.h"
+#include "platform/registry/FileReplacement.h"
 
 namespace {
 
-mode_t PermissionsFor(const std::filesystem::path& file) {
-    struct stat previous {};
-    if (stat(file.c_str(), &previous) == 0) {
-        return previous.st_mode & 07777;
-    }
+// What a file created with open's 0666 would get.
+mode_t NewFileMode() {
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
@@ -26,7 +22,8 @@ mode_t PermissionsFor(const std::filesystem::path& file) {
 bool ReplacePassList(const std::filesystem::path& file, std::string_view contents,
                      std::string& problem) {
     DiskCommit disk;
-    ScratchFile scratch(file);
+    const std::filesystem::path target = ReplacementTarget(file);
+    ScratchFile scratch(target);
     const auto fail = [&](const char* step) {
         problem = std::string(step) + ": " + std::strerror(errno);
         return false;
@@ -40,13 +37,11 @@ bool ReplacePassList(const std::filesystem::path& file, std::string_view content
     if (stream.fail()) {
         return fail("cannot write it");
     }
-    if (chmod(scratch.Path().c_str(), PermissionsFor(file)) != 0 || !disk.Flush(scratch.Path())) {
-        return fail("cannot flush it to the disk");
+    if (const std::optional<PlacementFault> fault =
+            PutInPlace(scratch, target, NewFileMode(), disk)) {
+        return fail(*fault == PlacementFault::Access  ? "cannot give it the old one's permissions"
+                    : *fault == PlacementFault::Flush ? "cannot flush it to the disk"
+                                                      : "cannot put it in place");
     }
-    if (!scratch.RenameTo(file, disk)) {
-        return fail("cannot put it in place");
-    }
-    // The list is in place; a folder that fails to flush leaves nothing to do.
-    disk.Flush(file.parent_path().empty() ? "." : file.parent_path());
     return true;
 }

@@ -1,11 +1,10 @@
 #include "tools/vantrel-predict/PredictOptions.h"
 
 #include <QCommandLineParser>
-#include <charconv>
-#include <cmath>
 #include <ostream>
 
 #include "app/CommandLine.h"
+#include "framework/NumberText.h"
 #include "planning/PassTimes.h"
 
 namespace {
@@ -21,24 +20,12 @@ constexpr std::string_view kSections =
     "  1  nothing could be predicted, or the list could not be written\n"
     "  2  the command line was not understood, or no station location is known\n";
 
-QCommandLineOption Option(const char* name, const char* help, const char* value = nullptr) {
-    QCommandLineOption option(QString::fromLatin1(name), QString::fromLatin1(help));
+QCommandLineOption Option(const char* name, const std::string& help, const char* value = nullptr) {
+    QCommandLineOption option(QString::fromLatin1(name), QString::fromStdString(help));
     if (value) {
         option.setValueName(QString::fromLatin1(value));
     }
     return option;
-}
-
-// A whole decimal number, locale-free.
-std::optional<double> Number(const QString& text) {
-    const std::string bytes = text.toStdString();
-    double value = 0;
-    const char* const end = bytes.data() + bytes.size();
-    const auto [stop, error] = std::from_chars(bytes.data(), end, value);
-    if (bytes.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 std::vector<std::string> Names(const QString& list) {
@@ -80,7 +67,10 @@ struct DeclaredOptions {
         "start", "Begin at TIME, UTC: 2026-12-07T18:00:00Z or seconds since 1970 (default now).",
         "TIME");
     const QCommandLineOption hours =
-        Option("hours", "Predict N hours (default 24, at most 336).", "N");
+        Option("hours",
+               "Predict N hours (default 24, at most " +
+                   std::to_string(static_cast<int>(kLongestWindowHours)) + ").",
+               "N");
     const QCommandLineOption horizon =
         Option("horizon",
                "A pass begins and ends where the satellite crosses DEG of elevation "
@@ -110,7 +100,7 @@ std::optional<std::string> TakeNumber(const QCommandLineParser& parser,
     if (!parser.isSet(option)) {
         return std::nullopt;
     }
-    value = Number(parser.value(option));
+    value = ParseDecimal(parser.value(option).toStdString());
     if (value && *value >= lowest && *value <= highest) {
         return std::nullopt;
     }
@@ -145,6 +135,9 @@ std::optional<std::string> TakeNumbers(const QCommandLineParser& parser,
     options.minElevationDeg = *minElevation;
     if (options.latitudeDeg.has_value() != options.longitudeDeg.has_value()) {
         return "--lat and --lon go together";
+    }
+    if (options.altitudeM && !options.latitudeDeg) {
+        return "--alt goes with --lat and --lon";
     }
     return std::nullopt;
 }
@@ -183,11 +176,11 @@ std::optional<std::string> TakeChoices(const QCommandLineParser& parser,
 }  // namespace
 
 std::optional<std::time_t> ReadStartTime(std::string_view text) {
-    std::int64_t seconds = 0;
-    const char* const end = text.data() + text.size();
-    if (const auto [stop, error] = std::from_chars(text.data(), end, seconds);
-        error == std::errc() && stop == end && !text.empty()) {
-        return static_cast<std::time_t>(seconds);
+    if (const std::optional<std::int64_t> seconds = ParseInteger(text)) {
+        // Bounded as the stamp form is, to years 0 to 9999: far beyond, the
+        // calendar's numbers overflow and the pass search never ends.
+        const auto time = static_cast<std::time_t>(*seconds);
+        return FormatUtcStamp(time) ? std::optional<std::time_t>(time) : std::nullopt;
     }
     // YYYY-MM-DDThh:mm:ssZ: the stamp's digits with separators between.
     constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";

@@ -1,4 +1,4 @@
-#include "network/NumberText.h"
+#include "framework/NumberText.h"
 
 #include <charconv>
 #include <cmath>

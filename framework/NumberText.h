@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-// Numbers as protocols write them: decimal, with a point, whatever the
-// user's locale (a decimal comma would make "0,5" of 0.5, which a server
+// Numbers as protocols and files write them: decimal, with a point, whatever
+// the user's locale (a decimal comma would make "0,5" of 0.5, which a server
 // reads as 0).
 
 std::string DecimalText(std::int64_t number);
