@@ -25,7 +25,6 @@
 namespace {
 
 constexpr double kWarnAfterDays = 7;
-constexpr double kRefuseAfterDays = 30;
 // No near-Earth pass lasts this long, so a name that fits a line with it
 // fits every line.
 constexpr std::int32_t kLongestLengthField = 99999;

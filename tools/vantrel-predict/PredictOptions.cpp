@@ -89,7 +89,9 @@ struct DeclaredOptions {
         Option("output", "Write the pass list to FILE instead of where Vantrel reads it.", "FILE");
     const QCommandLineOption quiet = Option("quiet", "Print no table of the passes.");
     const QCommandLineOption allowStale =
-        Option("allow-stale", "Use element sets more than 30 days from the start too.");
+        Option("allow-stale", "Use element sets more than " +
+                                  std::to_string(static_cast<int>(kRefuseAfterDays)) +
+                                  " days from the start too.");
 };
 
 // A number option's value, when given: nullopt in `value` and the problem

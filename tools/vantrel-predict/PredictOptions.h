@@ -31,6 +31,8 @@ struct PredictOptions {
 
 inline constexpr std::string_view kPredictProgram = "vantrel-predict";
 inline constexpr double kLongestWindowHours = 14 * 24;
+// Element sets further from the start are refused unless --allow-stale.
+inline constexpr double kRefuseAfterDays = 30;
 
 // Reads the words after the program name. Returns the options, or nullopt
 // with `exitStatus` set when the command line was the whole task (--help,
