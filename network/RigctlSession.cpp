@@ -1,7 +1,6 @@
 #include "network/RigctlSession.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <optional>
 
@@ -29,9 +28,14 @@ std::string Trimmed(std::string_view line) {
 // A reply as a reason may quote it into the log: short, and printable.
 std::string Quoted(std::string_view reply) {
     std::string shown(reply.substr(0, kQuotedReply));
+    // ASCII's printable range: a locale's own (Latin-1's 0xFF) is not the log's.
     std::replace_if(
         shown.begin(), shown.end(),
-        [](char c) { return std::isprint(static_cast<unsigned char>(c)) == 0; }, '?');
+        [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte < 0x20 || byte >= 0x7F;
+        },
+        '?');
     return "<" + shown + (reply.size() > kQuotedReply ? "...>" : ">");
 }
 
