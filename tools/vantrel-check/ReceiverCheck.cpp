@@ -116,8 +116,9 @@ private:
 
 // What power control the receiver has.
 struct PowerFindings {
-    bool known = false;
     bool wasOn = true;
+    // The run's switch-on was taken, so the receiver is to be switched off.
+    bool switchedOn = false;
     // Refused with a positive code, as the SDR programs refuse.
     bool refusedAsSdr = false;
     std::string finding;
@@ -142,9 +143,9 @@ PowerFindings CheckPower(ReceiverProbe& probe) {
         power.wasOn = false;
         probe.Reconnect();
     }
-    power.known = true;
     try {
         session.SetPower(true);
+        power.switchedOn = true;
         power.finding = session.PowerIsOn() ? "works" : "kept <off>, asked <on>";
     } catch (const NetworkError& error) {
         if (error.LosesConnection()) {
@@ -225,8 +226,15 @@ std::vector<std::string> Examine(ReceiverProbe& probe, const RigctlServer& asked
     need(probe.Try(LevelSetting(session, "volume", "AF")), asked.levels, "volume");
     need(probe.Try(LevelSetting(session, "squelch", "SQL")), asked.levels, "squelch");
     need(CheckRecorder(probe), asked.recorder, "AOS/LOS");
-    if (power.known && !power.wasOn) {
-        session.SetPower(false);
+    if (power.switchedOn && !power.wasOn) {
+        // Refused, it stays on: nothing more can be done.
+        try {
+            session.SetPower(false);
+        } catch (const NetworkError& error) {
+            if (error.LosesConnection()) {
+                throw;
+            }
+        }
     }
     return missing;
 }
