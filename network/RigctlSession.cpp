@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "framework/AsciiTrim.h"
 #include "network/NetworkError.h"
 #include "network/NumberText.h"
 
@@ -15,14 +16,7 @@ constexpr std::string_view kTaggedVfoPrefix = "CHKVFO ";
 constexpr std::size_t kQuotedReply = 40;
 
 std::string Trimmed(std::string_view line) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!line.empty() && blank(line.front())) {
-        line.remove_prefix(1);
-    }
-    while (!line.empty() && blank(line.back())) {
-        line.remove_suffix(1);
-    }
-    return std::string(line);
+    return std::string(AsciiTrimmed(line, " \t"));
 }
 
 // A reply as a reason may quote it into the log: short, and printable.
