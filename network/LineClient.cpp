@@ -38,6 +38,10 @@ void LineClient::StartConnect(std::vector<SocketAddress> addresses) {
     ConnectToNext();
 }
 
+void LineClient::Restart() {
+    StartConnect(m_addresses);
+}
+
 void LineClient::ConnectToNext() {
     while (m_nextAddress < m_addresses.size()) {
         const SocketAddress& address = m_addresses[m_nextAddress++];

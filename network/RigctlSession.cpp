@@ -63,7 +63,22 @@ std::string Command(std::string_view word, std::string_view argument) {
 
 }  // namespace
 
+std::string RigctlModeText(const RigctlMode& mode) {
+    return mode.name + " " + DecimalText(mode.passbandHz);
+}
+
 VfoCheck RigctlSession::CheckVfo() {
+    try {
+        return AskVfoCheck();
+    } catch (const NetworkError& error) {
+        if (error.LosesConnection()) {
+            throw;
+        }
+        return {};
+    }
+}
+
+VfoCheck RigctlSession::AskVfoCheck() {
     return Ask("\\chk_vfo", 1, [](std::vector<std::string> lines) {
         std::string& reply = lines.front();
         VfoCheck check;
@@ -87,6 +102,22 @@ bool RigctlSession::PowerIsOn() {
     });
 }
 
+bool RigctlSession::PowerIsOnSilenceOff(std::chrono::milliseconds connectLimit) {
+    try {
+        return PowerIsOn();
+    } catch (const NetworkError& error) {
+        if (error.Fault() != NetworkFault::TimedOut) {
+            throw;
+        }
+    }
+    // rigctld 4.5.4 leaves \get_powerstat unanswered while its radio is off
+    // (seen with its dummy radio). A reply that came late would be taken
+    // for the next command's, so the conversation starts afresh.
+    m_client.Restart();
+    m_client.AwaitConnect(connectLimit);
+    return false;
+}
+
 void RigctlSession::SetPower(bool on) {
     Set(on ? "\\set_powerstat 1" : "\\set_powerstat 0");
 }
@@ -107,7 +138,7 @@ RigctlMode RigctlSession::Mode() {
 }
 
 void RigctlSession::SetMode(const RigctlMode& mode) {
-    Set(Command("M", mode.name + " " + DecimalText(mode.passbandHz)));
+    Set(Command("M", RigctlModeText(mode)));
 }
 
 double RigctlSession::Level(std::string_view level) {
