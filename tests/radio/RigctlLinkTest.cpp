@@ -166,8 +166,7 @@ TEST_F(RigctlLinkTest, ARadioTheLastRunSwitchedOffIsSwitchedOnAgain) {
     EXPECT_EQ(Last(server.Commands(), again), again);
 }
 
-// Under Latin-1, which takes 0xFF for a letter, a garbled reply is quoted
-// with ASCII only all the same.
+// Under Latin-1 (0xFF a letter) a garbled reply is quoted in ASCII all the same.
 TEST_F(RigctlLinkTest, AReceiverThatGoesAwayIsSaidOnceAndTunedAgainWhenBack) {
     const ScopedGermanLocale german;
     ASSERT_TRUE(german.IsSet());

@@ -36,7 +36,7 @@ public:
         const int one = 1;
         ::setsockopt(m_listener.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         m_port = BindLoopback(m_listener.Get(), port);
-        if (m_port == 0 || ::listen(m_listener.Get(), 4) != 0) {
+        if (::listen(m_listener.Get(), 4) != 0) {
             throw std::runtime_error("the fake server cannot listen");
         }
         m_thread = std::thread([this] { Serve(); });
