@@ -2,23 +2,10 @@
 
 #include <sys/epoll.h>
 
-#include <cerrno>
-#include <system_error>
-
-namespace {
+#include "platform/kernel/DescriptorWatch.h"
 
 // A level-triggered epoll set is readable while a descriptor in it is ready,
 // and is never waited on itself, so its readiness mirrors the descriptor's.
-UniqueFd NewEpoll() {
-    UniqueFd fd(::epoll_create1(EPOLL_CLOEXEC));
-    if (!fd.IsValid()) {
-        throw std::system_error(errno, std::generic_category(), "epoll_create1");
-    }
-    return fd;
-}
-
-}  // namespace
-
 DescriptorReadiness::DescriptorReadiness() : Waitable(NewEpoll()) {}
 
 bool DescriptorReadiness::Watch(int descriptor, Direction direction) {

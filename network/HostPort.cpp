@@ -31,14 +31,18 @@ std::optional<HostPort> ParseHostPort(std::string_view text) {
     return HostPort{std::string(host), static_cast<std::uint16_t>(number)};
 }
 
-std::vector<SocketAddress> ResolveHostPort(const HostPort& server) {
+std::vector<SocketAddress> ResolveHostPort(std::string_view text) {
+    const std::optional<HostPort> server = ParseHostPort(text);
+    if (!server) {
+        throw NetworkError(NetworkFault::Unreachable, "that is no address of the form HOST:PORT");
+    }
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    const std::string port = std::to_string(server.port);
-    if (const int failed = ::getaddrinfo(server.host.c_str(), port.c_str(), &hints, &found)) {
+    const std::string port = std::to_string(server->port);
+    if (const int failed = ::getaddrinfo(server->host.c_str(), port.c_str(), &hints, &found)) {
         throw NetworkError(NetworkFault::Unreachable, ::gai_strerror(failed));
     }
     const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owned(found, ::freeaddrinfo);

@@ -25,7 +25,8 @@ struct SocketAddress {
     socklen_t length = 0;
 };
 
-// The addresses `server` stands for, in the resolver's order ("localhost"
-// may give ::1 before 127.0.0.1). A host name blocks while it is looked up.
-// Throws NetworkError (Unreachable) with the resolver's reason.
-std::vector<SocketAddress> ResolveHostPort(const HostPort& server);
+// The addresses `text` ("host:port") stands for, in the resolver's order
+// ("localhost" may give ::1 before 127.0.0.1). A host name blocks while it
+// is looked up. Throws NetworkError (Unreachable) when `text` is no such
+// address, or with the resolver's reason.
+std::vector<SocketAddress> ResolveHostPort(std::string_view text);

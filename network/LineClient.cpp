@@ -8,7 +8,6 @@
 
 #include "framework/NumberText.h"
 #include "network/NetworkError.h"
-#include "platform/kernel/Wait.h"
 
 namespace {
 
@@ -37,6 +36,10 @@ void LineClient::StartConnect(std::vector<SocketAddress> addresses) {
     m_nextAddress = 0;
     m_lastConnectError = EDESTADDRREQ;
     ConnectToNext();
+}
+
+void LineClient::Restart() {
+    StartConnect(m_addresses);
 }
 
 void LineClient::ConnectToNext() {
@@ -181,11 +184,7 @@ bool LineClient::AwaitReady(Direction direction, Clock::time_point deadline) {
     if (!m_ready.Watch(m_socket.Get(), direction)) {
         Broken(errno);
     }
-    const std::chrono::milliseconds left = TimeLeft(deadline);
-    if (m_wait != nullptr) {
-        return m_wait->WaitForReply(m_ready, left);
-    }
-    return WaitForSingleObject(m_ready, static_cast<std::uint32_t>(left.count())) == WAIT_OBJECT_0;
+    return AwaitReply(m_wait, m_ready, TimeLeft(deadline));
 }
 
 void LineClient::Broken(int error) {

@@ -34,6 +34,8 @@ public:
     // Begins a connection to the first of `addresses` that does not fail at
     // once; the next are tried in turn as each fails. Throws when all fail.
     void StartConnect(std::vector<SocketAddress> addresses);
+    // StartConnect again, on the addresses it was given last.
+    void Restart();
     // Carries a started connection on without blocking: true once it is
     // made, false while it is under way. Throws when every address failed.
     bool ContinueConnect();

@@ -1,10 +1,10 @@
 #include "network/RigctlSession.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <optional>
 
+#include "framework/AsciiTrim.h"
 #include "framework/NumberText.h"
 #include "network/NetworkError.h"
 
@@ -16,22 +16,20 @@ constexpr std::string_view kTaggedVfoPrefix = "CHKVFO ";
 constexpr std::size_t kQuotedReply = 40;
 
 std::string Trimmed(std::string_view line) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!line.empty() && blank(line.front())) {
-        line.remove_prefix(1);
-    }
-    while (!line.empty() && blank(line.back())) {
-        line.remove_suffix(1);
-    }
-    return std::string(line);
+    return std::string(AsciiTrimmed(line, " \t"));
 }
 
 // A reply as a reason may quote it into the log: short, and printable.
 std::string Quoted(std::string_view reply) {
     std::string shown(reply.substr(0, kQuotedReply));
+    // ASCII's printable range: a locale's own (Latin-1's 0xFF) is not the log's.
     std::replace_if(
         shown.begin(), shown.end(),
-        [](char c) { return std::isprint(static_cast<unsigned char>(c)) == 0; }, '?');
+        [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte < 0x20 || byte >= 0x7F;
+        },
+        '?');
     return "<" + shown + (reply.size() > kQuotedReply ? "...>" : ">");
 }
 
@@ -65,7 +63,22 @@ std::string Command(std::string_view word, std::string_view argument) {
 
 }  // namespace
 
+std::string RigctlModeText(const RigctlMode& mode) {
+    return mode.name + " " + DecimalText(mode.passbandHz);
+}
+
 VfoCheck RigctlSession::CheckVfo() {
+    try {
+        return AskVfoCheck();
+    } catch (const NetworkError& error) {
+        if (error.LosesConnection()) {
+            throw;
+        }
+        return {};
+    }
+}
+
+VfoCheck RigctlSession::AskVfoCheck() {
     return Ask("\\chk_vfo", 1, [](std::vector<std::string> lines) {
         std::string& reply = lines.front();
         VfoCheck check;
@@ -89,6 +102,22 @@ bool RigctlSession::PowerIsOn() {
     });
 }
 
+bool RigctlSession::PowerIsOnSilenceOff(std::chrono::milliseconds connectLimit) {
+    try {
+        return PowerIsOn();
+    } catch (const NetworkError& error) {
+        if (error.Fault() != NetworkFault::TimedOut) {
+            throw;
+        }
+    }
+    // rigctld 4.5.4 leaves \get_powerstat unanswered while its radio is off
+    // (seen with its dummy radio). A reply that came late would be taken
+    // for the next command's, so the conversation starts afresh.
+    m_client.Restart();
+    m_client.AwaitConnect(connectLimit);
+    return false;
+}
+
 void RigctlSession::SetPower(bool on) {
     Set(on ? "\\set_powerstat 1" : "\\set_powerstat 0");
 }
@@ -109,7 +138,7 @@ RigctlMode RigctlSession::Mode() {
 }
 
 void RigctlSession::SetMode(const RigctlMode& mode) {
-    Set(Command("M", mode.name + " " + DecimalText(mode.passbandHz)));
+    Set(Command("M", RigctlModeText(mode)));
 }
 
 double RigctlSession::Level(std::string_view level) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,6 +15,14 @@
 // level read back within this of the one set counts as kept.
 inline constexpr double kLevelTolerance = 0.005;
 
+inline bool LevelKept(double kept, double asked) {
+    return std::fabs(kept - asked) <= kLevelTolerance;
+}
+
+// Why a server that wants a VFO with every command cannot be used.
+inline constexpr std::string_view kVfoModeUnusable =
+    "it wants a VFO with every command: start rigctld without --vfo";
+
 // A mode as rigctl names it ("FM", "WFM", …) and its passband in Hz.
 struct RigctlMode {
     std::string name;
@@ -21,6 +30,9 @@ struct RigctlMode {
 
     bool operator==(const RigctlMode&) const = default;
 };
+
+// "FM 15000", as "M" takes it.
+std::string RigctlModeText(const RigctlMode& mode);
 
 // What "\chk_vfo" answered.
 struct VfoCheck {
@@ -41,9 +53,14 @@ public:
     RigctlSession(LineClient& client, std::chrono::milliseconds replyLimit)
         : m_client(client), m_replyLimit(replyLimit) {}
 
+    // A refusal (gqrx before 2.17.4) is an answer all the same: neither
+    // flag is set.
     VfoCheck CheckVfo();
     // True for "on" and "operate".
     bool PowerIsOn();
+    // PowerIsOn, with no reply taken for off: then the connection is made
+    // anew, within `connectLimit`. Rejected tells of no power control.
+    bool PowerIsOnSilenceOff(std::chrono::milliseconds connectLimit);
     void SetPower(bool on);
     std::int64_t Frequency();
     void SetFrequency(std::int64_t hertz);
@@ -59,6 +76,7 @@ public:
     void Quit();
 
 private:
+    VfoCheck AskVfoCheck();
     // Sends `command` and reads `valueLines` lines of values, or none for a
     // command that answers "RPRT 0".
     std::vector<std::string> Exchange(const std::string& command, std::size_t valueLines);

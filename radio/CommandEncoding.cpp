@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "framework/AsciiText.h"
 #include "framework/StringFormat.h"
@@ -82,12 +83,14 @@ std::optional<std::int32_t> FilterWidthHz(std::string_view keyword) {
 }
 
 std::int64_t FrequencyHz(double frequencyMHz) {
-    return static_cast<std::int64_t>(frequencyMHz * 1000000.0);
+    return std::llround(frequencyMHz * 1000000.0);
 }
 
 std::string TuneCommand(double frequencyMHz, std::int32_t modeCode, std::int32_t filterCode) {
-    // Ten digits hold every frequency Vantrel.ini allows.
-    const auto hertz = static_cast<std::int32_t>(FrequencyHz(frequencyMHz));
+    // Ten digits hold every frequency Vantrel.ini allows. Truncated, as the
+    // PCR-1000 has always been sent it.
+    const auto hertz =
+        static_cast<std::int32_t>(static_cast<std::int64_t>(frequencyMHz * 1000000.0));
     return StringPrintf("K0%10.10d %2.2d%2.2d00\r\n", hertz, modeCode, filterCode);
 }
 

@@ -26,7 +26,8 @@ std::optional<std::int32_t> FilterCode(std::string_view keyword);
 // The width a filter keyword stands for, in Hz ("2.8" is 2800).
 std::optional<std::int32_t> FilterWidthHz(std::string_view keyword);
 
-// The frequency the receiver is tuned to: MHz × 1 000 000, truncated.
+// A frequency in whole Hz, rounded: 128.003 MHz is 128003000 Hz, though
+// 128.003 × 1 000 000 falls just short of it in binary.
 std::int64_t FrequencyHz(double frequencyMHz);
 
 // "K0" + ten digits of Hz + " " + mode + filter + "00", e.g. "K00137500000 060400".

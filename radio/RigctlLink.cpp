@@ -1,8 +1,7 @@
 #include "radio/RigctlLink.h"
 
-#include <cmath>
-
 #include "framework/NumberText.h"
+#include "network/HostPort.h"
 #include "radio/CommandEncoding.h"
 
 namespace {
@@ -19,21 +18,13 @@ std::optional<RigctlTuning> TuningOf(const SatelliteSettings& settings) {
                         settings.m_nSquelch / 100.0};
 }
 
-std::string ModeText(const RigctlMode& mode) {
-    return mode.name + " " + DecimalText(mode.passbandHz);
-}
-
 }  // namespace
 
 RigctlLink::RigctlLink(ActivityLog& log, Clock clock, RigctlLimits limits)
-    : m_log(log),
-      m_clock(std::move(clock)),
-      m_limits(limits),
-      m_server(&RigctlServerOf(m_target.kind)) {}
+    : m_log(log), m_clock(std::move(clock)), m_limits(limits) {}
 
 void RigctlLink::SetTarget(RigctlTarget target) {
     m_target = std::move(target);
-    m_server = &RigctlServerOf(m_target.kind);
 }
 
 bool RigctlLink::StartUp() {
@@ -43,13 +34,7 @@ bool RigctlLink::StartUp() {
     m_lost = false;
     m_saidDspLeftOut = false;
     try {
-        const std::optional<HostPort> server = ParseHostPort(m_target.address);
-        if (!server) {
-            throw NetworkError(NetworkFault::Unreachable,
-                               "that is no address of the form HOST:PORT");
-        }
-        m_addresses = ResolveHostPort(*server);
-        m_client.StartConnect(m_addresses);
+        m_client.StartConnect(ResolveHostPort(m_target.address));
         m_client.AwaitConnect(m_limits.connect);
         Greet();
     } catch (const NetworkError& error) {
@@ -57,30 +42,20 @@ bool RigctlLink::StartUp() {
         throw ReceiverUnreachable("The receiver at " + m_target.address +
                                   " cannot be reached: " + error.what());
     }
-    if (!m_server->levels) {
+    if (!Server().levels) {
         m_log.LogMessage(ReportVerbose,
-                         "Volume and squelch are left to " + std::string(m_server->title));
+                         "Volume and squelch are left to " + std::string(Server().title));
     }
     return true;
 }
 
 void RigctlLink::Greet() {
-    bool vfoMode = false;
-    try {
-        vfoMode = m_session.CheckVfo().vfoMode;
-    } catch (const NetworkError& error) {
-        // gqrx before 2.17.4 refuses \chk_vfo: an answer all the same.
-        if (error.LosesConnection()) {
-            throw;
-        }
-    }
-    if (vfoMode) {
-        throw NetworkError(NetworkFault::Unreachable,
-                           "it wants a VFO with every command: start rigctld without --vfo");
+    if (m_session.CheckVfo().vfoMode) {
+        throw NetworkError(NetworkFault::Unreachable, std::string(kVfoModeUnusable));
     }
     m_log.LogMessage(ReportVerbose, "Radio Talking");
-    m_powerControl = m_server->power && SwitchOn();
-    if (!m_server->power) {
+    m_powerControl = Server().power && SwitchOn();
+    if (!Server().power) {
         m_log.LogMessage(ReportVerbose, "Radio ON - all Ok");
     }
 }
@@ -88,21 +63,14 @@ void RigctlLink::Greet() {
 bool RigctlLink::SwitchOn() {
     bool on = false;
     try {
-        on = m_session.PowerIsOn();
+        on = m_session.PowerIsOnSilenceOff(m_limits.connect);
     } catch (const NetworkError& error) {
-        if (error.Fault() == NetworkFault::Rejected) {
-            // A radio without power control is on while it answers.
-            m_log.LogMessage(ReportVerbose, "Radio ON - all Ok");
-            return false;
-        }
-        if (error.Fault() != NetworkFault::TimedOut) {
+        if (error.Fault() != NetworkFault::Rejected) {
             throw;
         }
-        // rigctld 4.5.4 leaves \get_powerstat unanswered while its radio is
-        // off (seen with its dummy radio). A reply that came late would be
-        // taken for the next command's, so the conversation starts afresh.
-        m_client.StartConnect(m_addresses);
-        m_client.AwaitConnect(m_limits.connect);
+        // A radio without power control is on while it answers.
+        m_log.LogMessage(ReportVerbose, "Radio ON - all Ok");
+        return false;
     }
     m_log.LogMessage(ReportVerbose, on ? "Radio ON - all Ok" : "Radio OFF");
     Refusable([this] { m_session.SetPower(true); });
@@ -181,13 +149,13 @@ bool RigctlLink::Tune(const RigctlTuning& tuning) {
                 return ReadBack{kept == tuning.hertz, DecimalText(kept)};
             });
         whole = Settle(
-                    "mode", ModeText(tuning.mode), [&] { m_session.SetMode(tuning.mode); },
+                    "mode", RigctlModeText(tuning.mode), [&] { m_session.SetMode(tuning.mode); },
                     [&] {
                         const RigctlMode kept = m_session.Mode();
-                        return ReadBack{kept == tuning.mode, ModeText(kept)};
+                        return ReadBack{kept == tuning.mode, RigctlModeText(kept)};
                     }) &&
                 whole;
-        if (m_server->levels) {
+        if (Server().levels) {
             whole = SettleLevel("AF", "volume", tuning.volume) && whole;
             whole = SettleLevel("SQL", "squelch", tuning.squelch) && whole;
         }
@@ -203,7 +171,7 @@ bool RigctlLink::SettleLevel(std::string_view level, std::string_view what, doub
         what, DecimalText(asked), [&] { m_session.SetLevel(level, asked); },
         [&] {
             const double kept = m_session.Level(level);
-            return ReadBack{std::fabs(kept - asked) <= kLevelTolerance, DecimalText(kept)};
+            return ReadBack{LevelKept(kept, asked), DecimalText(kept)};
         });
 }
 
@@ -234,7 +202,7 @@ bool RigctlLink::Refusable(const std::function<void()>& command) {
 }
 
 void RigctlLink::SwitchRecorder(bool on) {
-    if (!m_server->recorder || !m_client.IsConnected()) {
+    if (!Server().recorder || !m_client.IsConnected()) {
         return;
     }
     try {
@@ -265,7 +233,7 @@ void RigctlLink::Reconnect() {
                 return;
             }
             m_lastAttempt = m_clock();
-            m_client.StartConnect(m_addresses);
+            m_client.Restart();
             if (!m_client.ContinueConnect()) {
                 return;
             }

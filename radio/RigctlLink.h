@@ -5,9 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "network/HostPort.h"
 #include "network/LineClient.h"
 #include "network/NetworkError.h"
 #include "network/RigctlServers.h"
@@ -62,7 +60,7 @@ public:
     void SetReplyWait(ReplyWait* wait) { m_client.SetReplyWait(wait); }
 
     // The kind's name: "rigctld", "gqrx" or "sdrpp".
-    std::string_view Name() const override { return m_server->name; }
+    std::string_view Name() const override { return Server().name; }
     // Throws ReceiverUnreachable, naming the address and the reason, when
     // the server cannot be reached or does not answer as a rigctl server.
     bool StartUp() override;
@@ -106,13 +104,12 @@ private:
     // once made, sends the current tuning again.
     void Reconnect();
     bool RetryDue() const;
+    const RigctlServer& Server() const { return RigctlServerOf(m_target.kind); }
 
     ActivityLog& m_log;
     const Clock m_clock;
     const RigctlLimits m_limits;
     RigctlTarget m_target;
-    const RigctlServer* m_server;
-    std::vector<SocketAddress> m_addresses;
     LineClient m_client;
     RigctlSession m_session{m_client, m_limits.reply};
     // What the receiver was last asked to be tuned to, sent again on return.

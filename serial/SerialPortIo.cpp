@@ -242,11 +242,7 @@ bool CSerialPort::ReceiveReply(std::uint32_t dwCount) {
 }
 
 bool CSerialPort::WaitForReply() {
-    if (m_pReplyWait != nullptr) {
-        return m_pReplyWait->WaitForReply(g_radioEvent, m_replyTimeout);
-    }
-    return WaitForSingleObject(g_radioEvent, static_cast<std::uint32_t>(m_replyTimeout.count())) ==
-           WAIT_OBJECT_0;
+    return AwaitReply(m_pReplyWait, g_radioEvent, m_replyTimeout);
 }
 
 bool CSerialPort::ReplyHasBegun() {

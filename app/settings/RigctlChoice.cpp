@@ -1,25 +1,16 @@
 #include "app/settings/RigctlChoice.h"
 
-#include <algorithm>
-
+#include "framework/AsciiTrim.h"
 #include "network/HostPort.h"
 
 namespace {
 
 constexpr std::string_view kBlanks = " \t\r\n";
 
-std::string_view Trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 }  // namespace
 
 RigctlFormAnswer ReadRigctlForm(std::string_view address, std::size_t kindIndex) {
-    const std::string_view typed = Trimmed(address);
+    const std::string_view typed = AsciiTrimmed(address, kBlanks);
     if (!ParseHostPort(typed)) {
         const std::string how =
             "Give the address as HOST:PORT, such as " + std::string(kDefaultRigctlAddress) +
@@ -35,11 +26,7 @@ RigctlFormAnswer ReadRigctlForm(std::string_view address, std::size_t kindIndex)
 }
 
 std::size_t RigctlKindIndex(RigctlServerKind kind) {
-    const auto servers = RigctlServers();
-    return static_cast<std::size_t>(
-        std::find_if(servers.begin(), servers.end(),
-                     [kind](const RigctlServer& server) { return server.kind == kind; }) -
-        servers.begin());
+    return static_cast<std::size_t>(&RigctlServerOf(kind) - RigctlServers().data());
 }
 
 std::optional<std::string> ReadRigctlOptions(const std::optional<std::string>& address,

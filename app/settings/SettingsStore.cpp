@@ -28,8 +28,12 @@ std::string_view ReceiverName(ReceiverKind receiver) {
 // knows: a file edited by hand must not leave a run without a receiver.
 void QueryReceiver(const RegistryKey& key, ReceiverKind& receiver, RigctlTarget& target) {
     std::string text;
-    if (key.QueryString(kReceiverValue, text) && (text == kPcr1000Name || text == kRigctlName)) {
-        receiver = text == kRigctlName ? ReceiverKind::Rigctl : ReceiverKind::Pcr1000;
+    if (key.QueryString(kReceiverValue, text)) {
+        if (text == kPcr1000Name) {
+            receiver = ReceiverKind::Pcr1000;
+        } else if (text == kRigctlName) {
+            receiver = ReceiverKind::Rigctl;
+        }
     }
     if (key.QueryString(kRigctlAddressValue, text) && ParseHostPort(text)) {
         target.address = text;
@@ -59,9 +63,7 @@ SettingsStore::SettingsStore(ActivityLog& log, std::filesystem::path keyFile)
     : m_log(log), m_keyFile(std::move(keyFile)) {}
 
 void SettingsStore::ReadSettings() {
-    if (m_keyFile.empty()) {
-        return;
-    }
+    // No file (an empty path included) leaves every setting as it is.
     const std::optional<RegistryKey> key = RegistryKey::Open(m_keyFile, RegistryAccess::QueryValue);
     if (!key) {
         return;

@@ -6,11 +6,15 @@
 #include <cerrno>
 #include <system_error>
 
-DescriptorWatch::DescriptorWatch() : m_epoll(::epoll_create1(EPOLL_CLOEXEC)) {
-    if (!m_epoll.IsValid()) {
+UniqueFd NewEpoll() {
+    UniqueFd fd(::epoll_create1(EPOLL_CLOEXEC));
+    if (!fd.IsValid()) {
         throw std::system_error(errno, std::generic_category(), "epoll_create1");
     }
+    return fd;
 }
+
+DescriptorWatch::DescriptorWatch() : m_epoll(NewEpoll()) {}
 
 bool DescriptorWatch::Add(int descriptor, Handler onReadable) {
     epoll_event watched{};

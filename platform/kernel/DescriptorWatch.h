@@ -5,6 +5,10 @@
 
 #include "platform/kernel/UniqueFd.h"
 
+// A new epoll set, closed on exec. Throws std::system_error when the
+// process has no descriptor left.
+UniqueFd NewEpoll();
+
 // Descriptors, each with what to do when it turns readable, behind one
 // descriptor that is readable while any of them is: a wait watches them all
 // as one input, and whoever takes that input calls Dispatch.

@@ -416,8 +416,10 @@ TEST(HookEnvironmentTest,
                      "VANTREL_PASS_END=1900", "VANTREL_PASS_SECONDS=" + left}))
             << left;
     }
+    settings.m_dFrequencyMHz = 128.003;
     const std::vector<std::string> between =
         HookEnvironment({"DEFAULT", settings, std::nullopt, "sdrpp"}, at(1000, 0ms), inherited);
+    EXPECT_EQ(between[5], "VANTREL_FREQUENCY_HZ=128003000");
     EXPECT_EQ(Strings(between.end() - 3, between.end()),
               (Strings{"VANTREL_PASS_START=", "VANTREL_PASS_END=", "VANTREL_PASS_SECONDS="}));
 }

@@ -166,7 +166,10 @@ TEST_F(RigctlLinkTest, ARadioTheLastRunSwitchedOffIsSwitchedOnAgain) {
     EXPECT_EQ(Last(server.Commands(), again), again);
 }
 
+// Under Latin-1 (0xFF a letter) a garbled reply is quoted in ASCII all the same.
 TEST_F(RigctlLinkTest, AReceiverThatGoesAwayIsSaidOnceAndTunedAgainWhenBack) {
+    const ScopedGermanLocale german;
+    ASSERT_TRUE(german.IsSet());
     enum class Away { Fault, Newcomer, Restart };
     struct Case {
         Kind kind;
@@ -238,7 +241,7 @@ TEST_F(RigctlLinkTest, AReceiverThatCannotBeReachedIsNamedWithTheReason) {
     const UniqueFd holder = ConnectToLoopback(sdrpp.Port());
     for (const auto& [address, kind, reason] :
          std::vector<std::tuple<std::string, Kind, std::string>>{
-             {"127.0.0.1:" + std::to_string(closedPort), Kind::Rigctld, "Connection refused"},
+             {LoopbackText(closedPort), Kind::Rigctld, "Connection refused"},
              {"127.0.0.1", Kind::Rigctld, "that is no address of the form HOST:PORT"},
              {sdrpp.Address(), Kind::Sdrpp, "<\\chk_vfo>: the server closed the connection"}}) {
         link.SetTarget({address, kind});

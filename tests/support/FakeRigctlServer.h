@@ -35,14 +35,10 @@ public:
         m_listener.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         const int one = 1;
         ::setsockopt(m_listener.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in address = LoopbackAddress(port);
-        socklen_t length = sizeof address;
-        if (::bind(m_listener.Get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(m_listener.Get(), 4) != 0 ||
-            ::getsockname(m_listener.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        m_port = BindLoopback(m_listener.Get(), port);
+        if (::listen(m_listener.Get(), 4) != 0) {
             throw std::runtime_error("the fake server cannot listen");
         }
-        m_port = ntohs(address.sin_port);
         m_thread = std::thread([this] { Serve(); });
     }
     ~FakeRigctlServer() {
@@ -54,7 +50,7 @@ public:
     FakeRigctlServer& operator=(const FakeRigctlServer&) = delete;
 
     std::uint16_t Port() const { return m_port; }
-    std::string Address() const { return "127.0.0.1:" + std::to_string(m_port); }
+    std::string Address() const { return LoopbackText(m_port); }
 
     // Every command line received, oldest first, without its line end.
     std::vector<std::string> Commands() const {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,22 @@ inline sockaddr_in LoopbackAddress(std::uint16_t port) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(port);
     return address;
+}
+
+inline std::string LoopbackText(std::uint16_t port) {
+    return "127.0.0.1:" + std::to_string(port);
+}
+
+// Binds `socket` to `port` of 127.0.0.1, 0 taking a free one, and gives
+// the port bound.
+inline std::uint16_t BindLoopback(int socket, std::uint16_t port) {
+    sockaddr_in address = LoopbackAddress(port);
+    socklen_t length = sizeof address;
+    if (::bind(socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot bind to port " + std::to_string(port) + " of 127.0.0.1");
+    }
+    return ntohs(address.sin_port);
 }
 
 // A blocking client connected to `port` of 127.0.0.1; invalid when nothing

@@ -37,19 +37,13 @@ public:
     }
 
     std::uint16_t Port() const { return m_port; }
-    std::string Address() const { return "127.0.0.1:" + std::to_string(m_port); }
+    std::string Address() const { return LoopbackText(m_port); }
 
 private:
     // A port nothing listens on now.
     static std::uint16_t FreePort() {
         const UniqueFd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in address = LoopbackAddress(0);
-        socklen_t length = sizeof address;
-        if (::bind(probe.Get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("no free port");
-        }
-        return ntohs(address.sin_port);
+        return BindLoopback(probe.Get(), 0);
     }
 
     // It listens once it has opened the radio (some 70 ms); false when it

@@ -115,7 +115,7 @@ TEST_F(CheckCommandTest, ReceiverTellsWhatAnswersAndPutsItBackAsItWas) {
     const std::string settings = "f\nm\nl AF\nl SQL\n\\get_powerstat\n";
     const std::string before = AskLoopback(rigctld.Port(), settings, 6);
 
-    const std::string closed = "127.0.0.1:" + std::to_string(closedPort);
+    const std::string closed = LoopbackText(closedPort);
     const std::vector<std::tuple<std::string, std::string_view, CheckRun>> checks{
         {rigctld.Address(),
          "rigctld",

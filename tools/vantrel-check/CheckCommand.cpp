@@ -6,6 +6,7 @@
 #include <ostream>
 #include <ranges>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/CommandLine.h"
@@ -142,13 +143,21 @@ int CheckPasses(const std::optional<std::string_view>& folder, std::ostream& out
     return read ? kExitSuccess : kExitFailure;
 }
 
-// Without a port number the saved one, as a run takes it.
-int CheckSavedPort(std::ostream& out, std::ostream& err) {
+// What `take` takes from the saved settings, read as a run reads them;
+// what the reading logs is not shown.
+template <typename Take>
+auto FromSavedSettings(Take take) {
     LogLines lines;
     ActivityLog log(lines);
     SettingsStore settings(log);
     settings.ReadSettings();
-    const std::int32_t port = settings.GetComPort();
+    return take(std::as_const(settings));
+}
+
+// Without a port number the saved one, as a run takes it.
+int CheckSavedPort(std::ostream& out, std::ostream& err) {
+    const std::int32_t port =
+        FromSavedSettings([](const SettingsStore& saved) { return saved.GetComPort(); });
     if (!CSerialPort::IsPortNumber(port)) {
         err << kMessagePrefix << "the settings name COM" << port
             << ", which is no port: choose one in Settings > Com Port and save it" << std::endl;
@@ -157,23 +166,17 @@ int CheckSavedPort(std::ostream& out, std::ostream& err) {
     return CheckPort(port, out, err);
 }
 
-// The network receiver the saved settings name, whichever receiver they
-// choose; the options override it.
-RigctlTarget ReceiverTarget() {
-    LogLines lines;
-    ActivityLog log(lines);
-    SettingsStore settings(log);
-    settings.ReadSettings();
-    return settings.GetRigctlTarget();
-}
-
 int CheckReceiverCommand(const ReceiverOptions& options, std::ostream& out, std::ostream& err) {
     RigctlOverride given;
     if (const std::optional<std::string> problem =
             ReadRigctlOptions(options.address, options.kind, given)) {
         return ReportUsageError(kProgram, *problem, err);
     }
-    return CheckReceiver(Overridden(ReceiverTarget(), given), out, err);
+    // The network receiver the saved settings name, whichever receiver they
+    // choose; the options override it.
+    const RigctlTarget saved =
+        FromSavedSettings([](const SettingsStore& settings) { return settings.GetRigctlTarget(); });
+    return CheckReceiver(Overridden(saved, given), out, err);
 }
 
 std::optional<int> MenuPort(const std::string& word) {

@@ -1,7 +1,5 @@
 #include "tools/vantrel-check/ReceiverCheck.h"
 
-#include <chrono>
-#include <cmath>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -14,14 +12,26 @@
 #include "network/LineClient.h"
 #include "network/NetworkError.h"
 #include "network/RigctlSession.h"
+#include "radio/RigctlLink.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-
 // The limits a run gives the receiver.
-constexpr std::chrono::milliseconds kConnectLimit = 5s;
-constexpr std::chrono::milliseconds kReplyLimit = 2s;
+constexpr RigctlLimits kRunLimits{};
+
+// Runs `command`: nullopt when it worked, the reason when the receiver
+// refused it. Throws when the connection is lost.
+std::optional<std::string> Refusal(const std::function<void()>& command) {
+    try {
+        command();
+        return std::nullopt;
+    } catch (const NetworkError& error) {
+        if (error.LosesConnection()) {
+            throw;
+        }
+        return error.what();
+    }
+}
 
 // One setting to try: how it is read and written, a value unlike the one
 // the receiver holds, and how values compare and show.
@@ -42,17 +52,8 @@ public:
 
     // Connects; throws NetworkError.
     void Connect() {
-        const std::optional<HostPort> server = ParseHostPort(m_target.address);
-        if (!server) {
-            throw NetworkError(NetworkFault::Unreachable,
-                               "that is no address of the form HOST:PORT");
-        }
-        m_addresses = ResolveHostPort(*server);
-        Reconnect();
-    }
-    void Reconnect() {
-        m_client.StartConnect(m_addresses);
-        m_client.AwaitConnect(kConnectLimit);
+        m_client.StartConnect(ResolveHostPort(m_target.address));
+        m_client.AwaitConnect(kRunLimits.connect);
     }
     void Quit() {
         m_session.Quit();
@@ -74,50 +75,38 @@ public:
     template <typename Value>
     bool Try(const Setting<Value>& setting) {
         std::optional<Value> held;
-        try {
+        std::string finding;
+        const std::optional<std::string> refused = Refusal([&] {
             held = setting.read();
             const Value asked = setting.unlike(*held);
             setting.write(asked);
             const Value kept = setting.read();
             setting.write(*held);
-            return Say(setting.what, setting.same(kept, asked)
-                                         ? "works"
-                                         : "kept <" + setting.shown(kept) + ">, asked <" +
-                                               setting.shown(asked) + ">");
-        } catch (const NetworkError& error) {
-            if (error.LosesConnection()) {
-                throw;
-            }
-            if (held) {
-                PutBack(setting, *held);
-            }
-            return Say(setting.what, std::string("refused, ") + error.what());
+            finding = setting.same(kept, asked) ? "works"
+                                                : "kept <" + setting.shown(kept) + ">, asked <" +
+                                                      setting.shown(asked) + ">";
+        });
+        if (!refused) {
+            return Say(setting.what, finding);
         }
+        if (held) {
+            Refusal([&] { setting.write(*held); });
+        }
+        return Say(setting.what, "refused, " + *refused);
     }
 
 private:
-    template <typename Value>
-    void PutBack(const Setting<Value>& setting, const Value& held) {
-        try {
-            setting.write(held);
-        } catch (const NetworkError& error) {
-            if (error.LosesConnection()) {
-                throw;
-            }
-        }
-    }
-
     const RigctlTarget& m_target;
     std::ostream& m_out;
-    std::vector<SocketAddress> m_addresses;
     LineClient m_client;
-    RigctlSession m_session{m_client, kReplyLimit};
+    RigctlSession m_session{m_client, kRunLimits.reply};
 };
 
 // What power control the receiver has.
 struct PowerFindings {
-    bool known = false;
     bool wasOn = true;
+    // The run's switch-on was taken, so the receiver is to be switched off.
+    bool switchedOn = false;
     // Refused with a positive code, as the SDR programs refuse.
     bool refusedAsSdr = false;
     std::string finding;
@@ -128,29 +117,22 @@ PowerFindings CheckPower(ReceiverProbe& probe) {
     PowerFindings power;
     RigctlSession& session = probe.Session();
     try {
-        power.wasOn = session.PowerIsOn();
+        power.wasOn = session.PowerIsOnSilenceOff(kRunLimits.connect);
     } catch (const NetworkError& error) {
-        if (error.Fault() == NetworkFault::Rejected) {
-            power.refusedAsSdr = error.ReplyCode() > 0;
-            power.finding = std::string("none, ") + error.what();
-            return power;
-        }
-        if (error.Fault() != NetworkFault::TimedOut) {
+        if (error.Fault() != NetworkFault::Rejected) {
             throw;
         }
-        // rigctld 4.5.4 says nothing of a radio switched off.
-        power.wasOn = false;
-        probe.Reconnect();
+        power.refusedAsSdr = error.ReplyCode() > 0;
+        power.finding = std::string("none, ") + error.what();
+        return power;
     }
-    power.known = true;
-    try {
+    const std::optional<std::string> refused = Refusal([&] {
         session.SetPower(true);
+        power.switchedOn = true;
         power.finding = session.PowerIsOn() ? "works" : "kept <off>, asked <on>";
-    } catch (const NetworkError& error) {
-        if (error.LosesConnection()) {
-            throw;
-        }
-        power.finding = std::string("refused, ") + error.what();
+    });
+    if (refused) {
+        power.finding = "refused, " + *refused;
     }
     return power;
 }
@@ -161,37 +143,24 @@ Setting<double> LevelSetting(RigctlSession& session, std::string_view what,
             [&session, level] { return session.Level(level); },
             [&session, level](double value) { session.SetLevel(level, value); },
             [](double held) { return held >= 0.5 ? 0.25 : 0.75; },
-            [](double kept, double asked) { return std::fabs(kept - asked) <= kLevelTolerance; },
+            LevelKept,
             [](double value) { return DecimalText(value); }};
 }
 
 bool CheckRecorder(ReceiverProbe& probe) {
-    try {
+    const std::optional<std::string> refused = Refusal([&probe] {
         probe.Session().StartRecorder();
         probe.Session().StopRecorder();
-        return probe.Say("AOS/LOS", "works");
-    } catch (const NetworkError& error) {
-        if (error.LosesConnection()) {
-            throw;
-        }
-        return probe.Say("AOS/LOS", std::string("refused, ") + error.what());
-    }
+    });
+    return probe.Say("AOS/LOS", refused ? "refused, " + *refused : "works");
 }
 
 // Tries everything, tells what answers, and gives what a run would miss.
 std::vector<std::string> Examine(ReceiverProbe& probe, const RigctlServer& asked) {
     RigctlSession& session = probe.Session();
-    VfoCheck vfo;
-    try {
-        vfo = session.CheckVfo();
-    } catch (const NetworkError& error) {
-        // gqrx before 2.17.4 refuses it.
-        if (error.LosesConnection()) {
-            throw;
-        }
-    }
+    const VfoCheck vfo = session.CheckVfo();
     if (vfo.vfoMode) {
-        return {"it wants a VFO with every command: start rigctld without --vfo"};
+        return {std::string(kVfoModeUnusable)};
     }
     const PowerFindings power = CheckPower(probe);
     const RigctlServerKind looks = vfo.tagged           ? RigctlServerKind::Sdrpp
@@ -212,21 +181,20 @@ std::vector<std::string> Examine(ReceiverProbe& probe, const RigctlServer& asked
                                          std::equal_to<std::int64_t>(),
                                          [](std::int64_t hertz) { return DecimalText(hertz); }}),
          true, "frequency");
-    need(
-        probe.Try(Setting<RigctlMode>{
-            "mode", [&] { return session.Mode(); },
-            [&](const RigctlMode& mode) { session.SetMode(mode); },
-            [](const RigctlMode& held) {
-                return held.name == "FM" ? RigctlMode{"AM", 6000} : RigctlMode{"FM", 15000};
-            },
-            std::equal_to<RigctlMode>(),
-            [](const RigctlMode& mode) { return mode.name + " " + DecimalText(mode.passbandHz); }}),
-        true, "mode");
+    need(probe.Try(Setting<RigctlMode>{
+             "mode", [&] { return session.Mode(); },
+             [&](const RigctlMode& mode) { session.SetMode(mode); },
+             [](const RigctlMode& held) {
+                 return held.name == "FM" ? RigctlMode{"AM", 6000} : RigctlMode{"FM", 15000};
+             },
+             std::equal_to<RigctlMode>(), RigctlModeText}),
+         true, "mode");
     need(probe.Try(LevelSetting(session, "volume", "AF")), asked.levels, "volume");
     need(probe.Try(LevelSetting(session, "squelch", "SQL")), asked.levels, "squelch");
     need(CheckRecorder(probe), asked.recorder, "AOS/LOS");
-    if (power.known && !power.wasOn) {
-        session.SetPower(false);
+    if (power.switchedOn && !power.wasOn) {
+        // Refused, it stays on: nothing more can be done.
+        Refusal([&session] { session.SetPower(false); });
     }
     return missing;
 }

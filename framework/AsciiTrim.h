@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string_view>
+
+// `text` without the characters of `blanks` at either end.
+inline std::string_view AsciiTrimmed(std::string_view text, std::string_view blanks) {
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
