@@ -103,6 +103,7 @@ void LineOutput::WriteUntilStopped() {
         if (failure == EPIPE) {
             m_readerGone = true;
             m_waiting.clear();
+            m_dropped = 0;
             if (m_onReaderGone) {
                 m_onReaderGone(StringPrintf("the log's reader is gone (%s); the run goes on",
                                             std::strerror(failure)));
