@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 
 #include "app/Tuner.h"
@@ -56,14 +57,8 @@ int RunHeadlessStation(const RigctlOverride& receiver) {
     Tuner tuner({logView, passes, messages, pump, cancelButton});
     tuner.InitDialog();
     tuner.OverrideReceiver(receiver);
-    try {
-        tuner.OnNextPass();
-    } catch (CSerialException* error) {
-        complain(tuner.DescribeSerialError(*error));
-        error->Delete();
-        return 1;
-    } catch (const ReceiverUnreachable& error) {
-        complain(error.what());
+    if (const std::optional<std::string> failure = tuner.OnNextPass()) {
+        complain(*failure);
         return 1;
     }
     if (!stopSignals.Received()) {

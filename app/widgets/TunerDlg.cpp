@@ -285,18 +285,11 @@ void CTunerDlg::ShowSettingsInForce() {
 
 void CTunerDlg::OnNextPass() {
     SetRunActive(true);
-    try {
-        m_tuner.OnNextPass();
-    } catch (CSerialException* error) {
-        const std::string text = m_tuner.DescribeSerialError(*error);
-        error->Delete();
-        SetRunActive(false);
-        ShowMessageBox(text);
-    } catch (const ReceiverUnreachable& error) {
-        SetRunActive(false);
-        ShowMessageBox(error.what());
-    }
+    const std::optional<std::string> failure = m_tuner.OnNextPass();
     SetRunActive(false);
+    if (failure) {
+        ShowMessageBox(*failure);
+    }
     // A quit no run has taken reaches the dialog, as it would its modal loop.
     if (m_pump.TakeQuit() || m_closeAfterRun) {
         done(QDialog::Rejected);
