@@ -19,8 +19,8 @@
 #include "app/widgets/LogListModel.h"
 #include "app/widgets/PassListModel.h"
 #include "app/widgets/QtMessagePump.h"
+#include "platform/kernel/Event.h"
 #include "platform/kernel/StopSignals.h"
-#include "platform/kernel/UniqueFd.h"
 
 // The main window: the pass list, the log, "Next Pass", "Cancel" and
 // "Clear List", and the menus. It only wires widgets to the tuner, which
@@ -76,7 +76,7 @@ private:
     bool m_runActive = false;
     // A stop signal came: the window closes once the run has ended.
     bool m_closeAfterRun = false;
-    UniqueFd m_stopSignalCount;
+    Event m_stopSignal;
     StopSignals m_stopSignals;
     QSocketNotifier m_stopSignalNotifier;
     // The "Reporting" item last chosen: "Verbose" and "Error Only" set the
