@@ -361,9 +361,12 @@ void CTunerDlg::OnReceiverRigctl() {
 }
 
 void CTunerDlg::OnAbout() {
-    m_about.show();
-    m_about.raise();
-    m_about.activateWindow();
+    if (!m_about) {
+        m_about.emplace(this);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
 }
 
 void CTunerDlg::CopyLogSelection() {

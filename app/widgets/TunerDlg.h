@@ -12,6 +12,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <array>
+#include <optional>
 #include <string_view>
 
 #include "app/Tuner.h"
@@ -113,7 +114,8 @@ private:
     QPushButton m_clearList;
     QTreeView m_listPasses;
     QListView m_listLog;
-    CAboutDlg m_about{this};
+    // Made when first asked for, not at every start.
+    std::optional<CAboutDlg> m_about;
     QMenu m_windowMenu{this};
     // Layouts after the widgets and nested ones last, so each is gone
     // before what it arranges or holds.
