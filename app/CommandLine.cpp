@@ -12,7 +12,8 @@ constexpr std::string_view kVantrelForms =
 
 constexpr std::string_view kVantrelSections =
     "Exit status:\n"
-    "  0  the window was closed, or a headless run was stopped by SIGINT or SIGTERM\n"
+    "  0  the window was closed, or a headless run was stopped by SIGINT, SIGTERM\n"
+    "     or SIGHUP\n"
     "  1  a headless run failed: the serial port would not open, the network\n"
     "     receiver could not be reached, or the run ended by itself (the receiver\n"
     "     stopped answering, the pass list was unusable)\n"
@@ -80,7 +81,7 @@ std::optional<VantrelOptions> ParseVantrelCommandLine(const QStringList& argumen
     const QCommandLineOption headless(
         QStringLiteral("headless"),
         QStringLiteral("Run without a window: start at once, write the log to standard output, "
-                       "and stop on SIGINT or SIGTERM."));
+                       "and stop on SIGINT, SIGTERM or SIGHUP."));
     const QCommandLineOption rigctlAddress(
         QStringLiteral("rigctl"),
         QStringLiteral("With --headless: run with the network receiver at HOST:PORT instead "
