@@ -64,6 +64,14 @@ std::optional<int> ReadCommandLine(QCommandLineParser& parser, const QStringList
     return std::nullopt;
 }
 
+std::optional<std::string> OptionValue(const QCommandLineParser& parser,
+                                       const QCommandLineOption& option) {
+    if (!parser.isSet(option)) {
+        return std::nullopt;
+    }
+    return parser.value(option).toStdString();
+}
+
 int ReportUsageError(std::string_view program, std::string_view problem, std::ostream& err) {
     err << program << ": " << problem << "\nTry '" << program << " --help' for more information."
         << std::endl;
@@ -110,13 +118,9 @@ std::optional<VantrelOptions> ParseVantrelCommandLine(const QStringList& argumen
             err);
         return std::nullopt;
     }
-    const auto given = [&parser](const QCommandLineOption& option) {
-        return parser.isSet(option) ? std::optional(parser.value(option).toStdString())
-                                    : std::nullopt;
-    };
     VantrelOptions options{parser.isSet(headless), {}};
-    std::optional<std::string> problem =
-        ReadRigctlOptions(given(rigctlAddress), given(rigctlKind), options.receiver);
+    std::optional<std::string> problem = ReadRigctlOptions(
+        OptionValue(parser, rigctlAddress), OptionValue(parser, rigctlKind), options.receiver);
     if (!problem && options.receiver.Any() && !options.headless) {
         // The window's receiver is chosen in its menu.
         problem = "--rigctl and --rigctl-kind go with --headless only";
