@@ -81,22 +81,23 @@ void PassScheduler::WaitForQuit(ReceiverLink& receiver) {
 int PassScheduler::ShutDown(ReceiverLink& receiver) {
     m_cancelButton.SetCaption("Exit");
     m_exchange.ForgetTunedSatellite();
+    EndPassUnderWay(receiver);
+    receiver.ShutDown();
+    return 0;
+}
+
+void PassScheduler::EndPassUnderWay(ReceiverLink& receiver) {
     if (m_passUnderWay) {
         m_passUnderWay = false;
         receiver.PassEnds();
     }
-    receiver.ShutDown();
-    return 0;
 }
 
 void PassScheduler::ServeWriteEvent(ReceiverLink& receiver) {
     m_log.LogMessage(ReportVerbose, "Write Timer Gone off");
     m_exchange.ReportTuning(m_reader.PassLengthText());
     m_exchange.RecordLoadedAsTuned();
-    if (m_passUnderWay) {
-        m_passUnderWay = false;
-        receiver.PassEnds();
-    }
+    EndPassUnderWay(receiver);
     const bool whole = receiver.SendRetune(m_exchange);
     SentTuning tuning = m_exchange.Tuned();
     tuning.receiver = receiver.Name();
