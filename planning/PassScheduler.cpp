@@ -125,6 +125,5 @@ std::int64_t PassScheduler::NextCheckDueTime() const {
     if (m_checkPeriod % seconds(1) == std::chrono::milliseconds::zero()) {
         return SatTimerDueTime(static_cast<std::int32_t>(m_checkPeriod / seconds(1)));
     }
-    constexpr std::int64_t kTicksPerMillisecond = kFileTimeTicksPerSecond / 1000;
-    return CurrentFileTime() + m_checkPeriod.count() * kTicksPerMillisecond;
+    return FileTimeAfter(m_checkPeriod);
 }

@@ -23,3 +23,7 @@ std::int64_t CurrentFileTime() {
     return kFileTimeUnixEpoch + now.tv_sec * kFileTimeTicksPerSecond +
            now.tv_nsec / kNanosecondsPerTick;
 }
+
+std::int64_t FileTimeAfter(std::chrono::milliseconds span) {
+    return CurrentFileTime() + span.count() * (kFileTimeTicksPerSecond / 1000);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 
@@ -18,3 +19,6 @@ std::time_t CurrentCalendarTime();
 // The current calendar time from CLOCK_REALTIME (not time(), whose coarse
 // clock lags just after a second boundary).
 std::int64_t CurrentFileTime();
+
+// The file time `span` from now.
+std::int64_t FileTimeAfter(std::chrono::milliseconds span);
