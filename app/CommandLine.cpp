@@ -12,7 +12,8 @@ constexpr std::string_view kVantrelForms =
 
 constexpr std::string_view kVantrelSections =
     "Exit status:\n"
-    "  0  the window was closed, or a headless run was stopped by SIGINT or SIGTERM\n"
+    "  0  the window was closed, or a headless run was stopped by SIGINT, SIGTERM\n"
+    "     or SIGHUP\n"
     "  1  a headless run failed: the serial port would not open, the network\n"
     "     receiver could not be reached, or the run ended by itself (the receiver\n"
     "     stopped answering, the pass list was unusable)\n"
@@ -63,6 +64,14 @@ std::optional<int> ReadCommandLine(QCommandLineParser& parser, const QStringList
     return std::nullopt;
 }
 
+std::optional<std::string> OptionValue(const QCommandLineParser& parser,
+                                       const QCommandLineOption& option) {
+    if (!parser.isSet(option)) {
+        return std::nullopt;
+    }
+    return parser.value(option).toStdString();
+}
+
 int ReportUsageError(std::string_view program, std::string_view problem, std::ostream& err) {
     err << program << ": " << problem << "\nTry '" << program << " --help' for more information."
         << std::endl;
@@ -80,7 +89,7 @@ std::optional<VantrelOptions> ParseVantrelCommandLine(const QStringList& argumen
     const QCommandLineOption headless(
         QStringLiteral("headless"),
         QStringLiteral("Run without a window: start at once, write the log to standard output, "
-                       "and stop on SIGINT or SIGTERM."));
+                       "and stop on SIGINT, SIGTERM or SIGHUP."));
     const QCommandLineOption rigctlAddress(
         QStringLiteral("rigctl"),
         QStringLiteral("With --headless: run with the network receiver at HOST:PORT instead "
@@ -109,13 +118,9 @@ std::optional<VantrelOptions> ParseVantrelCommandLine(const QStringList& argumen
             err);
         return std::nullopt;
     }
-    const auto given = [&parser](const QCommandLineOption& option) {
-        return parser.isSet(option) ? std::optional(parser.value(option).toStdString())
-                                    : std::nullopt;
-    };
     VantrelOptions options{parser.isSet(headless), {}};
-    std::optional<std::string> problem =
-        ReadRigctlOptions(given(rigctlAddress), given(rigctlKind), options.receiver);
+    std::optional<std::string> problem = ReadRigctlOptions(
+        OptionValue(parser, rigctlAddress), OptionValue(parser, rigctlKind), options.receiver);
     if (!problem && options.receiver.Any() && !options.headless) {
         // The window's receiver is chosen in its menu.
         problem = "--rigctl and --rigctl-kind go with --headless only";

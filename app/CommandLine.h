@@ -3,10 +3,12 @@
 #include <QStringList>
 #include <iosfwd>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/settings/RigctlChoice.h"
 
+class QCommandLineOption;
 class QCommandLineParser;
 
 // What vantrel's command line asks for.
@@ -40,6 +42,10 @@ struct ProgramHelp {
 // program goes on with what `parser` read.
 std::optional<int> ReadCommandLine(QCommandLineParser& parser, const QStringList& arguments,
                                    const ProgramHelp& help, std::ostream& out, std::ostream& err);
+
+// The value `option` was given on the command line `parser` read, if it was.
+std::optional<std::string> OptionValue(const QCommandLineParser& parser,
+                                       const QCommandLineOption& option);
 
 // Tells a usage error on `err`, after the program's name, with where help is
 // found. Returns the usage error's exit status.

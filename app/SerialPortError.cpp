@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "framework/StringFormat.h"
+#include "platform/kernel/UserAccount.h"
 
 namespace {
 
@@ -39,14 +39,8 @@ std::string GroupName(gid_t gid) {
 }
 
 std::string UserName(uid_t uid) {
-    passwd entry{};
-    passwd* result = nullptr;
-    std::vector<char> storage(16384);
-    if (::getpwuid_r(uid, &entry, storage.data(), storage.size(), &result) != 0 ||
-        result == nullptr) {
-        return std::to_string(uid);
-    }
-    return entry.pw_name;
+    const std::optional<UserAccount> user = FindUserAccount(uid);
+    return user ? user->name : std::to_string(uid);
 }
 
 // Whether this process runs with `gid` among its groups.

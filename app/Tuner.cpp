@@ -36,8 +36,18 @@ void Tuner::InitDialog() {
     m_log.LogMessage(ReportVerbose, "Settings Read to Registry");
 }
 
-void Tuner::OnNextPass() {
-    m_scheduler.OnNextPass(RunReceiver(), {m_settings.GetDataMode(), m_settings.GetDirectory()});
+std::optional<std::string> Tuner::OnNextPass() {
+    try {
+        m_scheduler.OnNextPass(RunReceiver(),
+                               {m_settings.GetDataMode(), m_settings.GetDirectory()});
+    } catch (CSerialException* error) {
+        std::string text = DescribeSerialError(*error);
+        error->Delete();
+        return text;
+    } catch (const ReceiverUnreachable& error) {
+        return error.what();
+    }
+    return std::nullopt;
 }
 
 ReceiverLink& Tuner::RunReceiver() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/hooks/TunedHook.h"
@@ -55,13 +56,10 @@ public:
     void OverrideReceiver(const RigctlOverride& given) { m_receiverOverride = given; }
 
     // "Next Pass" with the settings in force, on the receiver they choose.
-    // A receiver that cannot be reached ends the run and leaves through
-    // here: a CSerialException (its catcher owns it), or ReceiverUnreachable,
-    // whose text names the address and the reason.
-    void OnNextPass();
-    // What the user is told of a CSerialException that ended the last run:
-    // its COM port, the device that port led to, and the system's reason.
-    std::string DescribeSerialError(const CSerialException& error) const;
+    // A receiver that cannot be reached ends the run: the text returned
+    // then tells the user why (the COM port and its device, or the
+    // network address, and the system's reason).
+    std::optional<std::string> OnNextPass();
 
     ActivityLog& Log() { return m_log; }
     SettingsStore& Settings() { return m_settings; }
@@ -71,6 +69,9 @@ public:
 private:
     // The link the next run drives, set up from the settings.
     ReceiverLink& RunReceiver();
+    // What the user is told of a CSerialException that ended the last run:
+    // its COM port, the device that port led to, and the system's reason.
+    std::string DescribeSerialError(const CSerialException& error) const;
 
     // The port comes first, so it is closed last, after the close-down.
     CSerialPort m_port;

@@ -9,28 +9,29 @@
 // start, after warm-up and at the end. Exits 0 when nothing grew after
 // warm-up (memory within 1 MB, judged from 20,000 checks on), no log line
 // was lost and every retune's commands went out whole and in order.
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/hooks/TunedHook.h"
+#include "bench/ProcessStatus.h"
 #include "planning/PassListReader.h"
 #include "planning/PassScheduler.h"
 #include "planning/PlainMessagePump.h"
-#include "platform/kernel/FileTime.h"
-#include "platform/kernel/WaitableTimer.h"
 #include "radio/Pcr1000Link.h"
 #include "services/LineOutput.h"
+#include "tests/support/PumpUntil.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/SimulatedStation.h"
 
@@ -53,16 +54,6 @@ struct Resources {
     long residentKb = 0;
     int children = 0;
 };
-
-long StatusField(std::string_view name) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with(name) && line[name.size()] == ':') {
-            return std::strtol(line.c_str() + name.size() + 1, nullptr, 10);
-        }
-    }
-    return -1;
-}
 
 // Child processes of this one, but for `except` (the simulator).
 int Children(pid_t except) {
@@ -93,8 +84,8 @@ Resources Measure(pid_t simulator) {
          std::filesystem::directory_iterator("/proc/self/fd")) {
         ++now.descriptors;
     }
-    now.threads = static_cast<int>(StatusField("Threads"));
-    now.residentKb = StatusField("VmRSS");
+    now.threads = static_cast<int>(ProcessStatusField("Threads"));
+    now.residentKb = ProcessStatusField("VmRSS");
     now.children = Children(simulator);
     return now;
 }
@@ -181,26 +172,19 @@ private:
     pid_t m_simulator;
 };
 
-// Handles the pump's input (the hooks' ends) until `done` holds, for at most `limit`.
-bool PumpUntil(PlainMessagePump& pump, const std::function<bool()>& done,
-               std::chrono::milliseconds limit) {
-    WaitableTimer timeUp;
-    timeUp.Set(CurrentFileTime() + limit.count() * (kFileTimeTicksPerSecond / 1000));
-    Waitable* const sources[] = {&timeUp};
-    while (!done()) {
-        if (pump.WaitForSourcesOrInput(sources) == 0) {
-            return false;
-        }
-        pump.PumpInput();
-    }
-    return true;
+const std::vector<std::string> kStartUpCommands{"H1?\\r\\n", "H101\\r\\n", "H1?\\r\\n"};
+
+// How many commands `retunes` retunes leave on the wire: start-up's, three
+// for each retune, then the power-off.
+std::size_t CommandsAfter(int retunes) {
+    return kStartUpCommands.size() + 3 * static_cast<std::size_t>(retunes) + 1;
 }
 
 // Start-up, then each retune's three commands, alternating between the
 // pass's and DEFAULT's, then the power-off: nothing lost, nothing out of order.
 bool RetunesWentOutWhole(const std::vector<std::string>& commands, int retunes) {
-    const std::vector<std::string> startUp{"H1?\\r\\n", "H101\\r\\n", "H1?\\r\\n"};
-    const std::size_t expected = startUp.size() + 3 * static_cast<std::size_t>(retunes) + 1;
+    const std::vector<std::string>& startUp = kStartUpCommands;
+    const std::size_t expected = CommandsAfter(retunes);
     if (commands.size() != expected || commands.back() != "H100\\r\\n" ||
         !std::equal(startUp.begin(), startUp.end(), commands.begin())) {
         std::printf("commands on the wire: %zu, expected %zu\n", commands.size(), expected);
@@ -328,7 +312,7 @@ int main(int argc, char** argv) {
             std::printf("log lines lost: %ld logged, %ld written\n", logged, LinesIn(logFile));
             ++failures;
         }
-        station.AwaitCommands(3 + 3 * static_cast<std::size_t>(view.retunes) + 1, 10s);
+        station.AwaitCommands(CommandsAfter(view.retunes), 10s);
         if (!RetunesWentOutWhole(station.Commands(), view.retunes)) {
             ++failures;
         }

@@ -26,12 +26,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/widgets/AppIcon.h"
 #include "app/widgets/TunerDlg.h"
+#include "bench/ProcessStatus.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
@@ -41,16 +41,6 @@ double MonotonicMilliseconds() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-long PeakKilobytes() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return -1;
 }
 
 // The main window's widgets and layout, without anything behind them.
@@ -121,7 +111,7 @@ int RunChild(const std::string& variant, double startedAt) {
     if (!QTest::qWaitForWindowExposed(dialog.get())) {
         return EXIT_FAILURE;
     }
-    std::printf("%.2f %ld\n", MonotonicMilliseconds() - startedAt, PeakKilobytes());
+    std::printf("%.2f %ld\n", MonotonicMilliseconds() - startedAt, ProcessStatusField("VmHWM"));
     return EXIT_SUCCESS;
 }
 

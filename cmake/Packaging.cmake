@@ -6,14 +6,14 @@ set(CPACK_PACKAGE_NAME vantrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Vantrel developers <vantrel@users.noreply.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "retune a PCR-1000 receiver to weather satellites as they pass")
+    "retune a receiver to weather satellites as they pass")
 set(CPACK_PACKAGE_DESCRIPTION [=[
-Vantrel drives an Icom PCR-1000 communications receiver on a serial port
-for a weather-satellite station. It reads the pass predictions WxTrack
-writes to PassList.txt, or that vantrel-predict writes there, and, as
-each pass begins and ends, sends the receiver the satellite's settings
-from Vantrel.ini: frequency, mode, filter, volume, squelch and noise
-reduction.
+Vantrel retunes a receiver to weather satellites as they pass: an Icom
+PCR-1000 on a serial port, or over the network any radio Hamlib's rigctld
+drives, gqrx or SDR++. It reads the pass predictions WxTrack writes to
+PassList.txt, or that vantrel-predict writes there, and, as each pass
+begins and ends, sends the receiver the satellite's settings from
+Vantrel.ini: frequency, mode, filter, volume, squelch and noise reduction.
 
 The package holds the program with its window and a headless mode (with
 a systemd user unit), vantrel-predict, which predicts the passes from

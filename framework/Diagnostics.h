@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string_view>
+#include <utility>
 
 // Developer diagnostics: trace lines and assertions. They go to stderr,
 // never to the user's activity log; tests may catch them instead.
@@ -13,6 +14,19 @@ using TraceSink = std::function<void(std::string_view text)>;
 // Sends trace lines to `sink` instead of stderr; returns the previous sink.
 // An empty sink means stderr.
 TraceSink SetTraceSink(TraceSink sink);
+
+// Trace lines go to `sink` for as long as this lives; the sink before it
+// comes back at its end.
+class ScopedTraceSink {
+public:
+    explicit ScopedTraceSink(TraceSink sink) : m_previous(SetTraceSink(std::move(sink))) {}
+    ~ScopedTraceSink() { SetTraceSink(std::move(m_previous)); }
+    ScopedTraceSink(const ScopedTraceSink&) = delete;
+    ScopedTraceSink& operator=(const ScopedTraceSink&) = delete;
+
+private:
+    TraceSink m_previous;
+};
 
 struct AssertionFailure {
     const char* file;

@@ -115,6 +115,7 @@ PassListReader::PassListReader(PassTable& table, ActivityLog& log, MessageBoxPre
 bool PassListReader::ReadPassList(std::int32_t dataMode, const std::string& directory) {
     m_dataMode = dataMode;
     m_directory = directory;
+    m_readAgainFailureShown = false;
     if (dataMode != DataModeFile) {
         AddPlaceholderRow();
         return true;

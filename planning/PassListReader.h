@@ -57,7 +57,7 @@ private:
     // Puts the rows on top; the pass length is the last one's.
     void InsertRows(std::vector<PassRow> rows);
     void RemoveRowsEndedBefore(std::time_t time);
-    // A failed read again is said once, until a read succeeds.
+    // A failed read again is said once, until a read succeeds or a run starts.
     void ShowReadAgainFailure(std::string_view text);
 
     PassTable& m_table;

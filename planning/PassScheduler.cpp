@@ -81,22 +81,23 @@ void PassScheduler::WaitForQuit(ReceiverLink& receiver) {
 int PassScheduler::ShutDown(ReceiverLink& receiver) {
     m_cancelButton.SetCaption("Exit");
     m_exchange.ForgetTunedSatellite();
+    EndPassUnderWay(receiver);
+    receiver.ShutDown();
+    return 0;
+}
+
+void PassScheduler::EndPassUnderWay(ReceiverLink& receiver) {
     if (m_passUnderWay) {
         m_passUnderWay = false;
         receiver.PassEnds();
     }
-    receiver.ShutDown();
-    return 0;
 }
 
 void PassScheduler::ServeWriteEvent(ReceiverLink& receiver) {
     m_log.LogMessage(ReportVerbose, "Write Timer Gone off");
     m_exchange.ReportTuning(m_reader.PassLengthText());
     m_exchange.RecordLoadedAsTuned();
-    if (m_passUnderWay) {
-        m_passUnderWay = false;
-        receiver.PassEnds();
-    }
+    EndPassUnderWay(receiver);
     const bool whole = receiver.SendRetune(m_exchange);
     SentTuning tuning = m_exchange.Tuned();
     tuning.receiver = receiver.Name();
@@ -124,6 +125,5 @@ std::int64_t PassScheduler::NextCheckDueTime() const {
     if (m_checkPeriod % seconds(1) == std::chrono::milliseconds::zero()) {
         return SatTimerDueTime(static_cast<std::int32_t>(m_checkPeriod / seconds(1)));
     }
-    constexpr std::int64_t kTicksPerMillisecond = kFileTimeTicksPerSecond / 1000;
-    return CurrentFileTime() + m_checkPeriod.count() * kTicksPerMillisecond;
+    return FileTimeAfter(m_checkPeriod);
 }

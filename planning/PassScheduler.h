@@ -78,6 +78,8 @@ private:
     // Serves the sources until a quit request is taken.
     void WaitForQuit(ReceiverLink& receiver);
     int ShutDown(ReceiverLink& receiver);
+    // Tells the receiver the pass it was tuned for is over, if it was.
+    void EndPassUnderWay(ReceiverLink& receiver);
 
     void ServeSatTimer(ReceiverLink& receiver);
     // When the check after this one is due, on the file-time scale.

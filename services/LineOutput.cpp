@@ -7,17 +7,25 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
+#include <cstdint>
 
 #include "framework/StringFormat.h"
+#include "platform/kernel/ErrorText.h"
 
 namespace {
 
 // How often a writer waiting for its reader looks whether to give up.
 constexpr int kPollMilliseconds = 100;
 
-std::string LostLine(std::size_t count, const char* why) {
-    return StringPrintf("(%zu log line%s lost: %s)", count, count == 1 ? "" : "s", why);
+// The system's reason for the errno `failure`; unlike strerror, safe on any thread.
+std::string ReasonText(int failure) {
+    std::string text;
+    SystemErrorText(static_cast<std::uint32_t>(failure), text);
+    return text;
+}
+
+std::string LostLine(std::size_t count, const std::string& why) {
+    return StringPrintf("(%zu log line%s lost: %s)", count, count == 1 ? "" : "s", why.c_str());
 }
 
 }  // namespace
@@ -85,7 +93,7 @@ void LineOutput::WriteUntilStopped() {
         }
         std::string text;
         if (m_failed > 0) {
-            text = LostLine(m_failed, std::strerror(m_failure)) + '\n';
+            text = LostLine(m_failed, ReasonText(m_failure)) + '\n';
         }
         const std::size_t lines = m_waiting.size();
         for (const std::string& line : m_waiting) {
@@ -103,9 +111,10 @@ void LineOutput::WriteUntilStopped() {
         if (failure == EPIPE) {
             m_readerGone = true;
             m_waiting.clear();
+            m_dropped = 0;
             if (m_onReaderGone) {
                 m_onReaderGone(StringPrintf("the log's reader is gone (%s); the run goes on",
-                                            std::strerror(failure)));
+                                            ReasonText(failure).c_str()));
             }
         } else if (failure != 0) {
             m_failed += lines;

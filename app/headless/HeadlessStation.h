@@ -16,4 +16,4 @@
 // Returns the exit status: 0 when a stop signal ended the run, 1 when the
 // receiver could not be reached (said on standard error) or the run ended
 // by itself.
-int RunHeadlessStation(const RigctlOverride& receiver = {});
+int RunHeadlessStation(const RigctlOverride& receiver);

@@ -1,12 +1,9 @@
 #include "app/widgets/TunerDlg.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <system_error>
+#include <optional>
+#include <string>
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -31,15 +28,6 @@ constexpr std::array<const char*, kPassColumns> kWidestCells{
 // Room a cell leaves around its text.
 constexpr int kCellPadding = 12;
 
-// An eventfd the stop signals count on.
-UniqueFd NewSignalCounter() {
-    UniqueFd counter(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-    if (!counter.IsValid()) {
-        throw std::system_error(errno, std::generic_category(), "eventfd");
-    }
-    return counter;
-}
-
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -49,9 +37,9 @@ QString FromUtf8(std::string_view text) {
 CTunerDlg::CTunerDlg(QWidget* parent)
     : QDialog(parent),
       m_tuner({m_logModel, m_passModel, *this, m_pump, *this}),
-      m_stopSignalCount(NewSignalCounter()),
-      m_stopSignals(m_stopSignalCount.Get()),
-      m_stopSignalNotifier(m_stopSignalCount.Get(), QSocketNotifier::Read) {
+      m_stopSignal(EventReset::Auto, false),
+      m_stopSignals(m_stopSignal.Descriptor()),
+      m_stopSignalNotifier(m_stopSignal.Descriptor(), QSocketNotifier::Read) {
     setObjectName(QStringLiteral("tunerDialog"));
     setWindowTitle(QStringLiteral("Vantrel"));
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
@@ -285,18 +273,11 @@ void CTunerDlg::ShowSettingsInForce() {
 
 void CTunerDlg::OnNextPass() {
     SetRunActive(true);
-    try {
-        m_tuner.OnNextPass();
-    } catch (CSerialException* error) {
-        const std::string text = m_tuner.DescribeSerialError(*error);
-        error->Delete();
-        SetRunActive(false);
-        ShowMessageBox(text);
-    } catch (const ReceiverUnreachable& error) {
-        SetRunActive(false);
-        ShowMessageBox(error.what());
-    }
+    const std::optional<std::string> failure = m_tuner.OnNextPass();
     SetRunActive(false);
+    if (failure) {
+        ShowMessageBox(*failure);
+    }
     // A quit no run has taken reaches the dialog, as it would its modal loop.
     if (m_pump.TakeQuit() || m_closeAfterRun) {
         done(QDialog::Rejected);
@@ -314,8 +295,7 @@ void CTunerDlg::SetRunActive(bool active) {
 }
 
 void CTunerDlg::OnStopSignal() {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t taken = ::read(m_stopSignalCount.Get(), &count, sizeof count);
+    m_stopSignal.Reset();
     m_closeAfterRun = m_runActive;
     reject();
 }
@@ -381,9 +361,12 @@ void CTunerDlg::OnReceiverRigctl() {
 }
 
 void CTunerDlg::OnAbout() {
-    m_about.show();
-    m_about.raise();
-    m_about.activateWindow();
+    if (!m_about) {
+        m_about.emplace(this);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
 }
 
 void CTunerDlg::CopyLogSelection() {

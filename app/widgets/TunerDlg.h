@@ -12,6 +12,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <array>
+#include <optional>
 #include <string_view>
 
 #include "app/Tuner.h"
@@ -19,8 +20,8 @@
 #include "app/widgets/LogListModel.h"
 #include "app/widgets/PassListModel.h"
 #include "app/widgets/QtMessagePump.h"
+#include "platform/kernel/Event.h"
 #include "platform/kernel/StopSignals.h"
-#include "platform/kernel/UniqueFd.h"
 
 // The main window: the pass list, the log, "Next Pass", "Cancel" and
 // "Clear List", and the menus. It only wires widgets to the tuner, which
@@ -76,7 +77,7 @@ private:
     bool m_runActive = false;
     // A stop signal came: the window closes once the run has ended.
     bool m_closeAfterRun = false;
-    UniqueFd m_stopSignalCount;
+    Event m_stopSignal;
     StopSignals m_stopSignals;
     QSocketNotifier m_stopSignalNotifier;
     // The "Reporting" item last chosen: "Verbose" and "Error Only" set the
@@ -113,7 +114,8 @@ private:
     QPushButton m_clearList;
     QTreeView m_listPasses;
     QListView m_listLog;
-    CAboutDlg m_about{this};
+    // Made when first asked for, not at every start.
+    std::optional<CAboutDlg> m_about;
     QMenu m_windowMenu{this};
     // Layouts after the widgets and nested ones last, so each is gone
     // before what it arranges or holds.

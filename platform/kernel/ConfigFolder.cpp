@@ -1,10 +1,11 @@
 #include "platform/kernel/ConfigFolder.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <vector>
+#include <optional>
+
+#include "platform/kernel/UserAccount.h"
 
 namespace {
 
@@ -18,13 +19,9 @@ std::filesystem::path HomeFolder() {
     if (const char* const home = std::getenv("HOME"); IsAbsolute(home)) {
         return home;
     }
-    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && IsAbsolute(found->pw_dir)) {
-        return found->pw_dir;
+    const std::optional<UserAccount> user = FindUserAccount(::getuid());
+    if (user && IsAbsolute(user->home.c_str())) {
+        return user->home;
     }
     return {};
 }

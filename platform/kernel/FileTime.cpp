@@ -1,5 +1,7 @@
 #include "platform/kernel/FileTime.h"
 
+#include <time.h>
+
 namespace {
 
 constexpr std::int64_t kNanosecondsPerTick = 100;
@@ -22,12 +24,6 @@ std::int64_t CurrentFileTime() {
            now.tv_nsec / kNanosecondsPerTick;
 }
 
-timespec FileTimeToTimespec(std::int64_t fileTime) {
-    const std::int64_t sinceUnixEpoch = fileTime - kFileTimeUnixEpoch;
-    if (sinceUnixEpoch <= 0) {
-        return timespec{0, 1};
-    }
-    return timespec{
-        static_cast<time_t>(sinceUnixEpoch / kFileTimeTicksPerSecond),
-        static_cast<long>(sinceUnixEpoch % kFileTimeTicksPerSecond) * kNanosecondsPerTick};
+std::int64_t FileTimeAfter(std::chrono::milliseconds span) {
+    return CurrentFileTime() + span.count() * (kFileTimeTicksPerSecond / 1000);
 }

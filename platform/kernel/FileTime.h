@@ -1,7 +1,6 @@
 #pragma once
 
-#include <time.h>
-
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 
@@ -13,13 +12,13 @@ inline constexpr std::int64_t kFileTimeTicksPerSecond = 10'000'000;
 inline constexpr std::int64_t kFileTimeUnixEpoch = 116'444'736'000'000'000;
 
 // The current calendar time in whole seconds since 1970 UTC, from
-// CLOCK_REALTIME: the clock timers fire by, so "now" is never behind them.
+// CLOCK_REALTIME: the clock timers' due times are reckoned on (see
+// CurrentFileTime), so once a timer has fired "now" is not behind it.
 std::time_t CurrentCalendarTime();
 
 // The current calendar time from CLOCK_REALTIME (not time(), whose coarse
 // clock lags just after a second boundary).
 std::int64_t CurrentFileTime();
 
-// The same instant as a CLOCK_REALTIME time; instants before 1970 become the
-// earliest positive time, so they read as "already past".
-timespec FileTimeToTimespec(std::int64_t fileTime);
+// The file time `span` from now.
+std::int64_t FileTimeAfter(std::chrono::milliseconds span);

@@ -21,8 +21,7 @@
 
 #include "app/hooks/HookEnvironment.h"
 #include "app/hooks/TunedHook.h"
-#include "platform/kernel/FileTime.h"
-#include "platform/kernel/WaitableTimer.h"
+#include "tests/support/PumpUntil.h"
 #include "tests/support/RunParts.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/SimulatedStation.h"
@@ -54,19 +53,11 @@ bool Await(const std::function<bool()>& holds, std::chrono::milliseconds limit =
 }
 
 // Handles the pump's input until `count` lines of `view` hold `text`, or
-// `limit` has passed.
+// kPatience has passed.
 bool PumpUntilLogged(MessagePump& pump, const SharedLogLines& view, std::string_view text,
-                     std::size_t count = 1, std::chrono::milliseconds limit = kPatience) {
-    WaitableTimer timeUp;
-    timeUp.Set(CurrentFileTime() + limit.count() * (kFileTimeTicksPerSecond / 1000));
-    Waitable* const sources[] = {&timeUp};
-    while (view.Count(text) < count) {
-        if (pump.WaitForSourcesOrInput(sources) == 0) {
-            return false;
-        }
-        pump.PumpInput();
-    }
-    return true;
+                     std::size_t count = 1) {
+    return PumpUntil(
+        pump, [&] { return view.Count(text) >= count; }, kPatience);
 }
 
 std::string Script(std::string_view body) {

@@ -163,4 +163,12 @@ TEST_F(PassListReaderTest, AReplacedListIsReadAgainOnceAndOnlyWhole) {
     EXPECT_EQ(readAgain(), reading);
     EXPECT_EQ(Table()[0][PassColumnName], "FIXED");
     EXPECT_EQ(Table().size(), 3u);
+
+    // A new run shows its own first bad replacement.
+    replace("2023111");
+    readAgain();
+    ASSERT_TRUE(Read("20231115020000 a b 900 RUN\n"));
+    replace("2023111");
+    readAgain();
+    EXPECT_EQ(shown.size(), 3u);
 }

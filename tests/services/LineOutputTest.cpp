@@ -41,13 +41,16 @@ struct Pipe {
 }  // namespace
 
 // The reader stops: lines that do not fit are dropped and counted, and the
-// count is said where they went missing once lines fit again.
+// count is said where they went missing once lines fit again. A reader that
+// stops and then goes is said once, the dropped lines going with it.
 TEST(LineOutput, LinesThatDoNotFitAreCountedWhereTheyWentMissing) {
     Pipe pipe;
     const int size = ::fcntl(pipe.writer.Get(), F_SETPIPE_SZ, 4096);
     ASSERT_GT(size, 0);
     ASSERT_EQ(::write(pipe.writer.Get(), std::string(size, '.').data(), size), size);
-    LineOutput output(pipe.writer.Get(), {}, 64);
+    int gone = 0;
+    LineOutput output(
+        pipe.writer.Get(), [&gone](std::string_view) { EXPECT_EQ(++gone, 1); }, 64);
     output.Add("first");
     output.Add("second");
     for (int line = 0; line < 20; ++line) {
@@ -60,6 +63,14 @@ TEST(LineOutput, LinesThatDoNotFitAreCountedWhereTheyWentMissing) {
     read += pipe.Read();
     EXPECT_EQ(read, std::string(size, '.') + "first\nsecond\n" + std::string(30, 'x') +
                         "\n(19 log lines lost: the reader did not keep up)\nagain\n");
+
+    ASSERT_EQ(::write(pipe.writer.Get(), std::string(size, '.').data(), size), size);
+    for (int line = 0; line < 5; ++line) {
+        output.Add(std::string(30, 'x'));
+    }
+    pipe.reader.Reset();
+    EXPECT_TRUE(output.Flush(5s));
+    EXPECT_EQ(gone, 1);
 }
 
 // A full disk fails a write; once there is room again, lines go out and the

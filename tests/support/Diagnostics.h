@@ -10,14 +10,10 @@
 class CapturedDiagnostics {
 public:
     CapturedDiagnostics()
-        : m_previousSink(
-              SetTraceSink([this](std::string_view text) { traces.emplace_back(text); })),
+        : m_traceSink([this](std::string_view text) { traces.emplace_back(text); }),
           m_previousHandler(SetAssertionHandler(
               [this](const AssertionFailure& failure) { assertions.push_back(failure); })) {}
-    ~CapturedDiagnostics() {
-        SetTraceSink(std::move(m_previousSink));
-        SetAssertionHandler(std::move(m_previousHandler));
-    }
+    ~CapturedDiagnostics() { SetAssertionHandler(std::move(m_previousHandler)); }
     CapturedDiagnostics(const CapturedDiagnostics&) = delete;
     CapturedDiagnostics& operator=(const CapturedDiagnostics&) = delete;
 
@@ -25,6 +21,6 @@ public:
     std::vector<AssertionFailure> assertions;
 
 private:
-    TraceSink m_previousSink;
+    ScopedTraceSink m_traceSink;
     AssertionHandler m_previousHandler;
 };

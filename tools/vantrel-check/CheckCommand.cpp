@@ -253,9 +253,6 @@ int RunCheck(std::span<const std::string_view> args, std::ostream& out, std::ost
     for (const QString& word : parser.positionalArguments()) {
         words.push_back(word.toLocal8Bit().toStdString());
     }
-    const auto given = [&parser](const QCommandLineOption& option) {
-        return parser.isSet(option) ? std::optional(parser.value(option).toStdString())
-                                    : std::nullopt;
-    };
-    return RunCommand(words, {given(rigctlAddress), given(rigctlKind)}, out, err);
+    return RunCommand(words, {OptionValue(parser, rigctlAddress), OptionValue(parser, rigctlKind)},
+                      out, err);
 }
