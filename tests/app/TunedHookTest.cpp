@@ -364,9 +364,10 @@ TEST_F(TunedHookTest, TheReadmesExampleRecordsEachPassIntoAFileNamedAfterTheSate
     const std::string asked = FileContents(files.Scratch("asked"));
     const std::string folder = files.Scratch("home").string() + "/wx/recordings/";
     std::smatch tail;
+    // What is left of the pass when the hook ran: a busy machine may be late.
     ASSERT_TRUE(std::regex_match(asked, tail,
-                                 std::regex("-q -f S16_LE -r 48000 -c 1 -d (599|600) (" + folder +
-                                            "METEOR-M2_3-[0-9]{8}-[0-9]{6}\\.wav) ")))
+                                 std::regex("-q -f S16_LE -r 48000 -c 1 -d (5[4-9][0-9]|600) (" +
+                                            folder + "METEOR-M2_3-[0-9]{8}-[0-9]{6}\\.wav) ")))
         << asked;
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     const std::string output =

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "platform/kernel/UniqueFd.h"
+#include "tests/support/Pipe.h"
 
 // How a test starts a ChildProcess, beside its words.
 struct ChildOptions {
@@ -29,12 +28,10 @@ struct ChildOptions {
 class ChildProcess {
 public:
     explicit ChildProcess(std::vector<std::string> words, const ChildOptions& options = {}) {
-        UniqueFd outWrite;
-        UniqueFd errWrite;
-        OpenPipe(m_out, outWrite);
-        OpenPipe(m_err, errWrite);
+        Pipe out;
+        Pipe err;
         if (options.fullOutput) {
-            Fill(outWrite);
+            out.Fill();
         }
         std::vector<char*> argv;
         for (std::string& word : words) {
@@ -43,8 +40,8 @@ public:
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, outWrite.Get(), STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, errWrite.Get(), STDERR_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out.writer.Get(), STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err.writer.Get(), STDERR_FILENO);
         for (const int descriptor : options.closed) {
             posix_spawn_file_actions_addclose(&actions, descriptor);
         }
@@ -53,6 +50,8 @@ public:
         if (failed != 0) {
             throw std::runtime_error("cannot start " + words[0]);
         }
+        m_out = std::move(out.reader);
+        m_err = std::move(err.reader);
     }
     ~ChildProcess() { Stop(); }
     ChildProcess(const ChildProcess&) = delete;
@@ -71,7 +70,8 @@ public:
         while (m_outText.find(text) == std::string::npos) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 end - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !ReadMore(m_out, m_outText, static_cast<int>(left.count()))) {
+            if (left.count() <= 0 ||
+                !ReadWithin(m_out, m_outText, static_cast<int>(left.count()))) {
                 return false;
             }
         }
@@ -98,7 +98,7 @@ public:
     // long-running program that writes freely must not find the pipe full.
     void DiscardOutput() {
         std::string dropped;
-        while (ReadMore(m_out, dropped, 0)) {
+        while (ReadWithin(m_out, dropped, 0)) {
             dropped.clear();
         }
     }
@@ -123,36 +123,9 @@ public:
     }
 
 private:
-    static void OpenPipe(UniqueFd& readEnd, UniqueFd& writeEnd) {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0) {
-            throw std::runtime_error("no pipe");
-        }
-        readEnd.Reset(ends[0]);
-        writeEnd.Reset(ends[1]);
-    }
-    // Shrinks the pipe to one page and fills it.
-    static void Fill(const UniqueFd& writeEnd) {
-        const int size = ::fcntl(writeEnd.Get(), F_SETPIPE_SZ, 4096);
-        const std::string page(static_cast<std::size_t>(std::max(size, 0)), '.');
-        if (size <= 0 || ::write(writeEnd.Get(), page.data(), page.size()) != size) {
-            throw std::runtime_error("cannot fill the pipe");
-        }
-    }
-    // Reads what arrives within `milliseconds`; false at the stream's end or time-out.
-    static bool ReadMore(const UniqueFd& pipe, std::string& text, int milliseconds) {
-        pollfd readable{pipe.Get(), POLLIN, 0};
-        if (::poll(&readable, 1, milliseconds) != 1) {
-            return false;
-        }
-        char chunk[4096];
-        const ssize_t got = ::read(pipe.Get(), chunk, sizeof chunk);
-        text.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-        return got > 0;
-    }
     void DrainIfEnded(const UniqueFd& pipe, std::string& text) const {
         if (m_pid == 0) {
-            while (ReadMore(pipe, text, 0)) {
+            while (ReadWithin(pipe, text, 0)) {
             }
         }
     }
