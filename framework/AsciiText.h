@@ -31,6 +31,15 @@ inline bool IsCleanName(std::string_view name) {
            !HasControlCharacters(name);
 }
 
+// `text` without the characters of `blanks` at either end.
+inline std::string_view AsciiTrimmed(std::string_view text, std::string_view blanks) {
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 inline void RemoveAll(std::string& text, char unwanted) {
     text.erase(std::remove(text.begin(), text.end(), unwanted), text.end());
 }

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <optional>
 
-#include "framework/AsciiTrim.h"
+#include "framework/AsciiText.h"
 #include "framework/NumberText.h"
 #include "network/NetworkError.h"
 

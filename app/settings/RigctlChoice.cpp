@@ -1,6 +1,6 @@
 #include "app/settings/RigctlChoice.h"
 
-#include "framework/AsciiTrim.h"
+#include "framework/AsciiText.h"
 #include "network/HostPort.h"
 
 namespace {
