@@ -136,8 +136,6 @@ TEST_F(SettingsStoreTest, TheReceiverIsTakenOnlyAsVantrelKnowsIt) {
     for (const auto& [stored, expected] : std::vector<std::pair<std::string, Receiver>>{
              {"Receiver=rigctl\nRigctl%20Address=sdr.local:7356\nRigctl%20Kind=gqrx\n",
               {ReceiverKind::Rigctl, "sdr.local:7356", RigctlServerKind::Gqrx}},
-             {"Receiver=pcr1000\nRigctl%20Address=[::1]:4532\nRigctl%20Kind=sdrpp\n",
-              {ReceiverKind::Pcr1000, "[::1]:4532", RigctlServerKind::Sdrpp}},
              {"Receiver=Rigctl\nRigctl%20Address=127.0.0.1\nRigctl%20Kind=hamlib\n", defaults},
              {"Receiver=\nRigctl%20Address=host:65536\nRigctl%20Kind=SDR++\n", defaults},
              {"Receiver=2\nRigctl%20Address=::1:4532\nRigctl%20Kind=1\n", defaults}}) {

@@ -162,15 +162,3 @@ TEST(PassSchedulerDefaults, ChecksAgainTenSecondsAfterItsFirstCheck) {
     EXPECT_GE(std::chrono::steady_clock::now() - firstCheck, 9s);
     ASSERT_TRUE(run.QuitRun(10s));
 }
-
-// A timer that refreshes the list: the running station tunes the new pass.
-TEST_F(PassSchedulerTest, AListReplacedDuringTheRunIsTakenUpAtTheNextCheck) {
-    station.WritePassList("");
-    StartRun();
-    ASSERT_TRUE(station.AwaitCommands(6, kPatience));
-    station.WritePassList(SimulatedStation::PassLine(CurrentCalendarTime() - 1, 600, "NOAA 19"));
-    ASSERT_TRUE(station.AwaitCommands(9, kPatience));
-    QuitRun();
-    EXPECT_EQ(station.Commands()[8], SimulatedStation::kNoaa19Commands[2]);
-    EXPECT_EQ(view.Count("Pass list changed - reading it again"), 1u);
-}

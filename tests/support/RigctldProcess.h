@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -58,11 +57,12 @@ private:
         }
         return false;
     }
+    // Left unreaped: its ChildProcess reaps it.
     bool Ended() const {
-        std::ifstream stat("/proc/" + std::to_string(m_process->Pid()) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-        const std::size_t after = text.rfind(") ");
-        return after == std::string::npos || text[after + 2] == 'Z';
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(m_process->Pid()), &info,
+                        WEXITED | WNOHANG | WNOWAIT) != 0 ||
+               info.si_pid != 0;
     }
     // Whether the socket that listens on the port is one of rigctld's.
     bool ListensItself() const {

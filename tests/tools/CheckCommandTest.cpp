@@ -58,7 +58,6 @@ TEST_F(CheckCommandTest, UsageErrorsNameTheProgramAndWhereHelpIs) {
              {{"port", "1x"}, "port takes one N from 1 to 4"},
              {{"port", "1", "2"}, "port takes one N from 1 to 4"},
              {{"--verbose", "port"}, "Unknown option 'verbose'."},
-             {{"receiver", "--rigctl", "4532"}, "--rigctl takes HOST:PORT, not '4532'"},
              {{"receiver", "--rigctl-kind", "hamlib"},
               "--rigctl-kind takes rigctld, gqrx or sdrpp, not 'hamlib'"},
              {{"port", "--rigctl-kind", "gqrx"},
